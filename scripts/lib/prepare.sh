@@ -1,0 +1,21 @@
+# Shared by scripts/run and scripts/test: installs missing Debian packages, then configures and builds in build/.
+# Usage: source it, then call `prepare_build [extra packages...]`.
+
+ensure_packages() {
+  local missing=()
+  for pkg in "$@"; do
+    dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q 'install ok installed' || missing+=("$pkg")
+  done
+  [ ${#missing[@]} -eq 0 ] && return 0
+  echo "Installing: ${missing[*]}"
+  local sudo=""
+  [ "$(id -u)" -ne 0 ] && sudo="sudo"
+  $sudo apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+}
+
+prepare_build() {
+  ensure_packages cmake make g++ pkg-config qt6-base-dev libgtest-dev libgmock-dev libbenchmark-dev "$@"
+  cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+  cmake --build build -j"$(nproc)"
+}
