@@ -1,0 +1,443 @@
+// Triggers of the dispatcher: the registry, the checks made by the dispatcher thread, and their delivery
+// to the registered windows.
+
+#include "SerDispatch.h"
+#include "SerWindow.h"
+
+#include <algorithm>
+#include <cctype>
+
+namespace {
+
+constexpr int DeliveryTimeoutMs = 3000;
+constexpr uint32_t CountedHandles = 4096;
+constexpr int32_t LastHandle = 32760;
+
+uint8_t UpperCase(uint8_t c)
+{
+    return c >= 'a' && c <= 'z' ? uint8_t(c - 'a' + 'A') : c;
+}
+
+} // namespace
+
+int32_t TSerBaseDispatcher::NewTriggerHandle()
+{
+    if (nextTriggerHandle_ < CountedHandles)
+        return int32_t(nextTriggerHandle_++ * 8);
+    for (int32_t handle = 8; handle <= LastHandle; handle += 8) {
+        const auto uses = [handle](const auto &t) { return (t.TriggerHandle & ~7) == handle; };
+        if (std::none_of(timerTriggers_.begin(), timerTriggers_.end(), uses)
+            && std::none_of(statusTriggers_.begin(), statusTriggers_.end(), uses)
+            && std::none_of(dataTriggers_.begin(), dataTriggers_.end(), uses))
+            return handle;
+    }
+    return SerCode::NoMoreTriggerSlots;
+}
+
+int32_t TSerBaseDispatcher::SetLengthTrigger(uint32_t count)
+{
+    std::lock_guard lock(triggerLock_);
+    lengthTrigger_ = count;
+    return 0;
+}
+
+int32_t TSerBaseDispatcher::AddTimerTrigger()
+{
+    std::lock_guard lock(triggerLock_);
+    const int32_t handle = NewTriggerHandle();
+    if (handle > 0) {
+        TTimerTrigger trigger;
+        trigger.TriggerHandle = handle;
+        timerTriggers_.push_back(trigger);
+    }
+    return handle;
+}
+
+int32_t TSerBaseDispatcher::AddStatusTrigger(uint8_t kind)
+{
+    if (kind > StatusKind::OutSent)
+        return SerCode::BadArgument;
+    std::lock_guard lock(triggerLock_);
+    const int32_t handle = NewTriggerHandle();
+    if (handle > 0) {
+        TStatusTrigger trigger;
+        trigger.TriggerHandle = handle + kind;
+        trigger.Kind = kind;
+        statusTriggers_.push_back(trigger);
+        return trigger.TriggerHandle;
+    }
+    return handle;
+}
+
+int32_t TSerBaseDispatcher::SetTimerTrigger(int32_t handle, int32_t ticks, bool activate)
+{
+    std::lock_guard lock(triggerLock_);
+    for (TTimerTrigger &trigger : timerTriggers_)
+        if (trigger.TriggerHandle == handle) {
+            if (activate) {
+                if (ticks != 0)
+                    trigger.Ticks = ticks;
+                NewTimer(trigger.Timer, trigger.Ticks);
+            }
+            trigger.Active = activate;
+            return 0;
+        }
+    return SerCode::BadTriggerHandle;
+}
+
+int32_t TSerBaseDispatcher::SetStatusTrigger(int32_t handle, uint16_t value, bool activate)
+{
+    std::lock_guard lock(triggerLock_);
+    for (TStatusTrigger &trigger : statusTriggers_)
+        if (trigger.TriggerHandle == handle) {
+            if (activate) {
+                switch (trigger.Kind) {
+                case StatusKind::ModemStatus: {
+                    const uint8_t mask = uint8_t(value);
+                    trigger.Value = uint16_t(mask << 8 | (mask & uint8_t(modemStatus_)));
+                    break;
+                }
+                case StatusKind::LineError:
+                    trigger.Value = uint16_t((value & 1 ? LineErr::Overrun : 0) | (value & 2 ? LineErr::Parity : 0)
+                                             | (value & 4 ? LineErr::Frame : 0) | (value & 8 ? LineErr::Break : 0));
+                    break;
+                default:
+                    trigger.Value = value;
+                    break;
+                }
+            }
+            trigger.Armed = activate;
+            return 0;
+        }
+    return SerCode::BadTriggerHandle;
+}
+
+int32_t TSerBaseDispatcher::RemoveTrigger(int32_t handle)
+{
+    std::lock_guard lock(triggerLock_);
+    if (handle == LengthTriggerHandle) {
+        lengthTrigger_ = 0;
+        return 0;
+    }
+    const auto removeFrom = [handle](auto &list) {
+        const auto found =
+            std::find_if(list.begin(), list.end(), [handle](const auto &t) { return t.TriggerHandle == handle; });
+        if (handle < 2 || found == list.end())
+            return false;
+        list.erase(found);
+        return true;
+    };
+    if (removeFrom(timerTriggers_) || removeFrom(statusTriggers_) || removeFrom(dataTriggers_))
+        return 0;
+    return SerCode::BadTriggerHandle;
+}
+
+void TSerBaseDispatcher::ClearTriggers()
+{
+    std::lock_guard lock(triggerLock_);
+    lengthTrigger_ = 0;
+    timerTriggers_.clear();
+    statusTriggers_.clear();
+    dataTriggers_.clear();
+    nextTriggerHandle_ = 1;
+}
+
+void TSerBaseDispatcher::SaveTriggers(TTriggerSave &saved)
+{
+    std::lock_guard lock(triggerLock_);
+    saved = TTriggerSave {lengthTrigger_, timerTriggers_, dataTriggers_, statusTriggers_};
+}
+
+void TSerBaseDispatcher::RestoreTriggers(const TTriggerSave &saved)
+{
+    std::lock_guard lock(triggerLock_);
+    lengthTrigger_ = saved.LengthTrigger;
+    timerTriggers_ = saved.Timers;
+    dataTriggers_ = saved.Data;
+    statusTriggers_ = saved.Status;
+}
+
+void TSerBaseDispatcher::FreeSavedTriggers(TTriggerSave &saved)
+{
+    saved = TTriggerSave {};
+}
+
+void TSerBaseDispatcher::RegisterWindowHandler(TSerWindow *window)
+{
+    std::lock_guard lock(triggerLock_);
+    windowHandlers_.push_back({window, false});
+    handlerServiceNeeded_ = true;
+}
+
+void TSerBaseDispatcher::DeregisterWindowHandler(TSerWindow *window)
+{
+    std::lock_guard lock(triggerLock_);
+    const auto found = std::find_if(windowHandlers_.begin(), windowHandlers_.end(),
+                                    [window](const WindowHandler &h) { return h.window == window && !h.deleted; });
+    if (found != windowHandlers_.end()) {
+        if (dispatching_) {
+            found->deleted = true;
+            handlerDeleted_ = true;
+        } else {
+            windowHandlers_.erase(found);
+        }
+    }
+    UpdateHandlerService(0);
+}
+
+void TSerBaseDispatcher::UpdateHandlerService(uint8_t mode)
+{
+    std::lock_guard lock(triggerLock_);
+    const bool others = windowHandlers_.size() > 1;
+    switch (mode) {
+    case 0: handlerServiceNeeded_ = others || portHandlerInstalled_; break;
+    case 1: portHandlerInstalled_ = handlerServiceNeeded_ = true; break;
+    case 2:
+        portHandlerInstalled_ = false;
+        handlerServiceNeeded_ = others;
+        break;
+    default: break;
+    }
+}
+
+bool TSerBaseDispatcher::SwapDispatching(bool value)
+{
+    std::lock_guard lock(triggerLock_);
+    const bool old = dispatching_;
+    dispatching_ = value;
+    return old;
+}
+
+bool TSerBaseDispatcher::Dispatching()
+{
+    std::lock_guard lock(triggerLock_);
+    return dispatching_;
+}
+
+bool TSerBaseDispatcher::DeliverTrigger(uint32_t message, uint32_t wParam, uint32_t value)
+{
+    std::vector<TSerWindow *> windows;
+    {
+        std::lock_guard lock(triggerLock_);
+        if (!handlerServiceNeeded_)
+            return true;
+        if (windowHandlers_.size() > 1 || portHandlerInstalled_)
+            for (const WindowHandler &h : windowHandlers_)
+                if (!h.deleted)
+                    windows.push_back(h.window);
+        if (windows.empty())
+            return true;
+        // Tested and set at once: a string wait or a close may hold the flag.
+        if (dispatching_ || closePending_ || killThreads_)
+            return false;
+        dispatching_ = true;
+    }
+    const bool availMessage = message == SerMsg::Avail || message == SerMsg::Data;
+    {
+        std::lock_guard lock(inputLock_);
+        availMaxTaken_ = 0;
+        availTaken_ = 0;
+        inAvailDispatch_ = availMessage;
+    }
+    const int32_t lParam = int32_t((uint32_t(handle_) << 16) + value);
+    bool result = true;
+    for (TSerWindow *window : windows) {
+        {
+            std::lock_guard lock(inputLock_);
+            availTaken_ = 0;
+        }
+        window->SendMessageTimeout(message, wParam, lParam, DeliveryTimeoutMs, killThreads_);
+        {
+            std::lock_guard lock(inputLock_);
+            availMaxTaken_ = std::max(availMaxTaken_, uint32_t(availTaken_));
+        }
+        if (closePending_) {
+            result = false;
+            break;
+        }
+    }
+    {
+        std::lock_guard lock(inputLock_);
+        if (inAvailDispatch_) {
+            inAvailDispatch_ = false;
+            const uint32_t taken = std::min(availMaxTaken_, RxCount());
+            rxTail_ = (rxTail_ + taken) % RxRingSize;
+            if (taken != 0)
+                rxFull_ = false;
+            if (message == SerMsg::Avail && taken != wParam)
+                result = false;
+        }
+        availTaken_ = 0;
+    }
+    std::lock_guard lock(triggerLock_);
+    dispatching_ = false;
+    if (handlerDeleted_) {
+        std::erase_if(windowHandlers_, [](const WindowHandler &h) { return h.deleted; });
+        handlerDeleted_ = false;
+        UpdateHandlerService(0);
+    }
+    return result;
+}
+
+bool TSerBaseDispatcher::MatchDataChar(TDataTrigger &trigger, uint8_t c)
+{
+    if (trigger.IgnoreCase)
+        c = UpperCase(c);
+    const auto text = [&trigger](int32_t k) { return uint8_t(trigger.Text[k]); };
+    const int32_t length = std::min(trigger.Length, int32_t(MaxDataTriggerLength));
+    bool started = false;
+    for (int32_t slot = 0; slot < length; ++slot) {
+        int32_t &state = trigger.MatchState[slot];
+        if (slot > 0 && state == 0 && (started || c != text(0)))
+            continue;
+        if (text(state) == c) {
+            if (state + 1 == length) {
+                std::fill(std::begin(trigger.MatchState), std::end(trigger.MatchState), 0);
+                return true;
+            }
+            ++state;
+        } else {
+            state = text(0) == c ? 1 : 0;
+        }
+        if (state == 1)
+            started = true;
+    }
+    return false;
+}
+
+void TSerBaseDispatcher::ResetDataMatches()
+{
+    std::lock_guard lock(triggerLock_);
+    for (TDataTrigger &trigger : dataTriggers_) {
+        std::fill(std::begin(trigger.MatchState), std::end(trigger.MatchState), 0);
+        trigger.Matched = false;
+    }
+}
+
+bool TSerBaseDispatcher::CheckDataTriggers()
+{
+    // Unread bytes from the scan position on, taken under the input lock alone.
+    uint32_t head, tail, unread;
+    std::vector<uint8_t> fresh;
+    {
+        std::lock_guard lock(inputLock_);
+        if (rxRing_.empty())
+            return false;
+        head = rxHead_;
+        tail = rxTail_;
+        unread = RxCount();
+        const uint32_t scanned = (scanPos_ + RxRingSize - tail) % RxRingSize;
+        uint32_t count = unread - scanned;
+        if (scanned > unread) {
+            scanPos_ = tail;   // reads or a flush moved past the scan position
+            count = unread;
+        }
+        for (uint32_t i = 0; i < count; ++i)
+            fresh.push_back(rxRing_[(scanPos_ + i) % RxRingSize]);
+    }
+    std::unique_lock lock(triggerLock_);
+    for (uint32_t i = 0; i < fresh.size(); ++i) {
+        const uint32_t p = (scanPos_ + i) % RxRingSize;
+        int32_t longest = 0;
+        bool any = false;
+        for (TDataTrigger &trigger : dataTriggers_)
+            if (trigger.Length != 0) {
+                trigger.Matched = trigger.Matched || MatchDataChar(trigger, fresh[i]);
+                if (trigger.Matched) {
+                    any = true;
+                    longest = std::max(longest, trigger.Length);
+                }
+            }
+        if (!any)
+            continue;
+        bool result = true;
+        const uint32_t upToMatch = (p + RxRingSize - tail) % RxRingSize + 1;
+        if (lengthTrigger_ != 0 && p != notifyPos_ && int64_t(upToMatch) - longest >= int64_t(lengthTrigger_)) {
+            const uint32_t before = upToMatch - uint32_t(longest);
+            lock.unlock();
+            result = DeliverTrigger(SerMsg::Avail, before, 0);
+            lock.lock();
+            notifyPos_ = p;
+        }
+        // Matched triggers from the last to the first; the list may change while a delivery runs.
+        for (size_t n = dataTriggers_.size(); n-- > 0;) {
+            if (n >= dataTriggers_.size() || !dataTriggers_[n].Matched)
+                continue;
+            dataTriggers_[n].Matched = false;
+            const int32_t handle = dataTriggers_[n].TriggerHandle;
+            const int32_t length = dataTriggers_[n].Length;
+            lock.unlock();
+            result = DeliverTrigger(SerMsg::Data, uint32_t(handle), uint32_t(length));
+            lock.lock();
+        }
+        scanPos_ = (p + 1) % RxRingSize;
+        return result;
+    }
+    scanPos_ = head;
+    if (lengthTrigger_ != 0 && scanPos_ != notifyPos_) {
+        const uint32_t used = InBuffUsed();
+        if (used >= lengthTrigger_) {
+            notifyPos_ = scanPos_;
+            lock.unlock();
+            return DeliverTrigger(SerMsg::Avail, used, 0);
+        }
+    }
+    return false;
+}
+
+bool TSerBaseDispatcher::CheckTimerTriggers()
+{
+    std::unique_lock lock(triggerLock_);
+    for (TTimerTrigger &trigger : timerTriggers_)
+        if (trigger.Active && TimerExpired(trigger.Timer)) {
+            trigger.Active = false;
+            const int32_t handle = trigger.TriggerHandle;
+            lock.unlock();
+            return DeliverTrigger(SerMsg::Timer, uint32_t(handle), 0);
+        }
+    return false;
+}
+
+bool TSerBaseDispatcher::CheckStatusTriggers()
+{
+    std::unique_lock lock(triggerLock_);
+    for (TStatusTrigger &trigger : statusTriggers_) {
+        if (!trigger.Armed || trigger.HitThisPass)
+            continue;
+        bool holds = false;
+        uint32_t count = 0;
+        switch (trigger.Kind) {
+        case StatusKind::ModemStatus:
+            holds = ((trigger.Value & 0xFF) ^ (modemStatus_ & 0xFF)) & (trigger.Value >> 8);
+            break;
+        case StatusKind::LineError: holds = trigger.Value & lineErrors_; break;
+        case StatusKind::OutBuffFree:
+            count = OutBuffFree();
+            holds = count >= trigger.Value;
+            break;
+        case StatusKind::OutBuffUsed:
+            count = OutBuffUsed();
+            holds = count <= trigger.Value;
+            break;
+        case StatusKind::OutSent: holds = outputSent_.exchange(false); break;
+        default: break;
+        }
+        if (!holds)
+            continue;
+        trigger.Armed = false;
+        trigger.HitThisPass = true;
+        statusHit_ = true;
+        const int32_t handle = trigger.TriggerHandle;
+        lock.unlock();
+        return DeliverTrigger(SerMsg::Status, uint32_t(handle), count);
+    }
+    return false;
+}
+
+void TSerBaseDispatcher::ResetStatusHits()
+{
+    std::lock_guard lock(triggerLock_);
+    for (TStatusTrigger &trigger : statusTriggers_)
+        trigger.HitThisPass = false;
+    statusHit_ = false;
+}

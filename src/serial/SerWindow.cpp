@@ -1,0 +1,89 @@
+#include "SerWindow.h"
+
+#include <QCoreApplication>
+#include <QtDebug>
+
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+
+struct TSerMessageEvent::Delivery {
+    enum State { Pending, Running, Done, Cancelled };
+    std::mutex mutex;
+    std::condition_variable changed;
+    State state = Pending;
+};
+
+namespace {
+
+std::atomic<TSerExceptionHandler> exceptionHandler {nullptr};
+
+} // namespace
+
+TSerMessageEvent::TSerMessageEvent(uint32_t message, uint32_t wParam, int32_t lParam,
+                                   std::shared_ptr<Delivery> delivery)
+    : QEvent(QEvent::Type(message)), WParam(wParam), LParam(lParam), delivery(std::move(delivery))
+{
+}
+
+TSerWindow::TSerWindow(TWindowProc proc) : proc_(std::move(proc))
+{
+    setObjectName("serComWindow");
+}
+
+bool TSerWindow::SendMessageTimeout(uint32_t message, uint32_t wParam, int32_t lParam, int timeoutMs,
+                                    const std::atomic<bool> &abort)
+{
+    auto delivery = std::make_shared<TSerMessageEvent::Delivery>();
+    QCoreApplication::postEvent(this, new TSerMessageEvent(message, wParam, lParam, delivery));
+    using Clock = std::chrono::steady_clock;
+    const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    std::unique_lock lock(delivery->mutex);
+    while (delivery->state != TSerMessageEvent::Delivery::Done && !abort && Clock::now() < deadline)
+        delivery->changed.wait_for(lock, std::chrono::milliseconds(20));
+    if (delivery->state == TSerMessageEvent::Delivery::Pending)
+        delivery->state = TSerMessageEvent::Delivery::Cancelled;
+    return delivery->state == TSerMessageEvent::Delivery::Done;
+}
+
+void TSerWindow::PostMessage(uint32_t message, uint32_t wParam, int32_t lParam)
+{
+    QCoreApplication::postEvent(this, new TSerMessageEvent(message, wParam, lParam));
+}
+
+void TSerWindow::customEvent(QEvent *event)
+{
+    auto *message = dynamic_cast<TSerMessageEvent *>(event);
+    if (!message)
+        return;
+    using Delivery = TSerMessageEvent::Delivery;
+    if (const auto &delivery = message->delivery) {
+        std::lock_guard lock(delivery->mutex);
+        if (delivery->state == Delivery::Cancelled)
+            return;
+        delivery->state = Delivery::Running;
+    }
+    try {
+        proc_(uint32_t(message->type()), message->WParam, message->LParam);
+    } catch (const std::exception &error) {
+        SerHandleException(error);
+    }
+    if (const auto &delivery = message->delivery) {
+        std::lock_guard lock(delivery->mutex);
+        delivery->state = Delivery::Done;
+        delivery->changed.notify_all();
+    }
+}
+
+void SetSerExceptionHandler(TSerExceptionHandler handler)
+{
+    exceptionHandler = handler;
+}
+
+void SerHandleException(const std::exception &error)
+{
+    if (const TSerExceptionHandler handler = exceptionHandler)
+        handler(error);
+    else
+        qWarning("%s", error.what());
+}

@@ -1,0 +1,49 @@
+#pragma once
+// The hidden window of a port: a QObject on the GUI thread that receives the library's window messages as
+// custom events whose types are the message numbers, carrying wParam and lParam.
+
+#include <QEvent>
+#include <QObject>
+
+#include <atomic>
+#include <cstdint>
+#include <exception>
+#include <functional>
+#include <memory>
+
+class TSerMessageEvent : public QEvent {
+public:
+    struct Delivery;   // completion state of a send from another thread
+
+    TSerMessageEvent(uint32_t message, uint32_t wParam, int32_t lParam, std::shared_ptr<Delivery> delivery = {});
+
+    const uint32_t WParam;
+    const int32_t LParam;
+    const std::shared_ptr<Delivery> delivery;
+};
+
+class TSerWindow : public QObject {
+public:
+    using TWindowProc = std::function<void(uint32_t message, uint32_t wParam, int32_t lParam)>;
+
+    explicit TSerWindow(TWindowProc proc);
+
+    // From another thread: has the message handled on the window's thread and waits until it was, the time-out
+    // passed or abort was set. True when it was handled; a message not yet started is then never handled.
+    bool SendMessageTimeout(uint32_t message, uint32_t wParam, int32_t lParam, int timeoutMs,
+                            const std::atomic<bool> &abort);
+    // Queues the message for the window's thread.
+    void PostMessage(uint32_t message, uint32_t wParam, int32_t lParam);
+
+protected:
+    void customEvent(QEvent *event) override;
+
+private:
+    TWindowProc proc_;
+};
+
+// Where exceptions raised by handlers inside message handling go: the application's error report. Without
+// one the message is logged.
+using TSerExceptionHandler = void (*)(const std::exception &);
+void SetSerExceptionHandler(TSerExceptionHandler handler);
+void SerHandleException(const std::exception &error);
