@@ -1,0 +1,312 @@
+#include "SerWin32.h"
+#include "SerWindow.h"
+
+#include "Pty.h"
+#include "Pump.h"
+#include "TestApp.h"
+
+#include <gtest/gtest.h>
+
+#include <QThread>
+
+#include <dirent.h>
+
+#include <chrono>
+#include <cstring>
+#include <functional>
+#include <thread>
+
+using namespace std::chrono_literals;
+
+namespace {
+
+struct Message {
+    uint32_t msg;
+    uint32_t wParam;
+    int32_t lParam;
+};
+
+int CountEntries(const char *dir)
+{
+    int n = 0;
+    if (DIR *d = opendir(dir)) {
+        while (readdir(d))
+            ++n;
+        closedir(d);
+    }
+    return n;
+}
+
+// A dispatcher on a pty with one registered window that records every message on the GUI thread.
+struct DeliveryTest : ::testing::Test {
+    testsupport::Pty pty;
+    std::vector<Message> messages;
+    std::string read;
+    bool onGuiThread = true;
+    std::function<void(const Message &)> onMessage;   // runs after the message is recorded
+    std::unique_ptr<TSerWin32Dispatcher> d;
+    TSerWindow window {[this](uint32_t msg, uint32_t wParam, int32_t lParam) {
+        onGuiThread = onGuiThread && QThread::currentThread() == QCoreApplication::instance()->thread();
+        messages.push_back({msg, wParam, lParam});
+        if (onMessage)
+            onMessage(messages.back());
+    }};
+
+    void SetUp() override
+    {
+        TestApp();
+        d = std::make_unique<TSerWin32Dispatcher>(nullptr);
+        TSerOpenParams params;
+        params.DeviceName = pty.devicePath();
+        ASSERT_EQ(d->OpenPort(params), 0);
+        d->UpdateHandlerService(1);
+        d->RegisterWindowHandler(&window);
+    }
+    void TearDown() override
+    {
+        if (d)
+            d->ClosePort();
+    }
+    // Reads what an avail message offers.
+    void ReadOffered(const Message &m)
+    {
+        uint8_t c;
+        for (uint32_t i = 0; i < m.wParam && d->GetChar(c) == 0; ++i)
+            read += char(c);
+    }
+    int Count(uint32_t msg) const
+    {
+        return int(std::count_if(messages.begin(), messages.end(), [msg](const Message &m) { return m.msg == msg; }));
+    }
+};
+
+} // namespace
+
+TEST_F(DeliveryTest, LengthTriggerDeliversAvailOnTheGuiThread)
+{
+    onMessage = [this](const Message &m) {
+        if (m.msg == SerMsg::Avail)
+            ReadOffered(m);
+    };
+    d->SetLengthTrigger(1);
+    pty.write("HELLO");
+    ASSERT_TRUE(PumpUntil([&] { return read.size() == 5; }, 2s));
+    pty.write(" WORLD");
+    ASSERT_TRUE(PumpUntil([&] { return read.size() == 11; }, 2s));
+    EXPECT_EQ(read, "HELLO WORLD");
+    EXPECT_TRUE(onGuiThread);
+    for (const Message &m : messages) {
+        EXPECT_EQ(m.msg, SerMsg::Avail);
+        EXPECT_EQ(m.lParam, d->Handle() << 16);
+    }
+    EXPECT_EQ(d->InBuffUsed(), 0u);
+}
+
+TEST_F(DeliveryTest, UnreadBytesStayWithoutAnotherAvailUntilMoreArrive)
+{
+    onMessage = [this](const Message &m) {
+        uint8_t c;
+        for (uint32_t i = 0; i < std::min<uint32_t>(2, m.wParam) && d->GetChar(c) == 0; ++i)
+            read += char(c);
+    };
+    d->SetLengthTrigger(1);
+    pty.write("ABCDE");
+    ASSERT_TRUE(PumpUntil([&] { return read.size() == 2; }, 2s));
+    PumpFor(300ms);
+    EXPECT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0].wParam, 5u);
+    EXPECT_EQ(d->InBuffUsed(), 3u);
+    pty.write("F");
+    ASSERT_TRUE(PumpUntil([&] { return read.size() == 4; }, 2s));
+    EXPECT_EQ(messages.back().wParam, 4u);
+    EXPECT_EQ(read, "ABCD");
+    EXPECT_EQ(d->InBuffUsed(), 2u);
+}
+
+TEST_F(DeliveryTest, DataTriggerFiresOncePerMatch)
+{
+    TTriggerSave saved;
+    TDataTrigger ok;
+    ok.TriggerHandle = 8;
+    ok.Length = 3;
+    std::memcpy(ok.Text, "OK\r", 3);
+    saved.Data.push_back(ok);
+    d->RestoreTriggers(saved);
+    onMessage = [this](const Message &m) { ReadOffered({m.msg, m.msg == SerMsg::Data ? m.lParam & 0xFFFF : m.wParam, 0}); };
+
+    pty.write("xxOK\r");
+    ASSERT_TRUE(PumpUntil([&] { return Count(SerMsg::Data) == 1; }, 2s));
+    pty.write("O");
+    PumpFor(100ms);
+    pty.write("K\r");
+    ASSERT_TRUE(PumpUntil([&] { return Count(SerMsg::Data) == 2; }, 2s));
+    pty.write("OOK\r");
+    ASSERT_TRUE(PumpUntil([&] { return Count(SerMsg::Data) == 3; }, 2s));
+    PumpFor(200ms);
+    EXPECT_EQ(Count(SerMsg::Data), 3);
+    EXPECT_EQ(Count(SerMsg::Avail), 0);
+    for (const Message &m : messages) {
+        EXPECT_EQ(m.wParam, 8u);
+        EXPECT_EQ(m.lParam, (d->Handle() << 16) + 3);
+    }
+}
+
+TEST_F(DeliveryTest, AvailBeforeTheMatchedStringThenTheDataMessage)
+{
+    TTriggerSave saved;
+    saved.LengthTrigger = 1;
+    TDataTrigger ok;
+    ok.TriggerHandle = 8;
+    ok.Length = 3;
+    std::memcpy(ok.Text, "OK\r", 3);
+    saved.Data.push_back(ok);
+    d->RestoreTriggers(saved);
+    onMessage = [this](const Message &m) { ReadOffered({m.msg, m.msg == SerMsg::Data ? m.lParam & 0xFFFF : m.wParam, 0}); };
+    pty.write("ab OK\r");
+    ASSERT_TRUE(PumpUntil([&] { return Count(SerMsg::Data) == 1; }, 2s));
+    ASSERT_GE(messages.size(), 2u);
+    EXPECT_EQ(messages[0].msg, SerMsg::Avail);
+    EXPECT_EQ(messages[0].wParam, 3u);
+    EXPECT_EQ(read, "ab OK\r");
+    EXPECT_EQ(d->InBuffUsed(), 0u);
+}
+
+TEST_F(DeliveryTest, TimerTriggerFiresOnceAfterItsTicks)
+{
+    const int32_t handle = d->AddTimerTrigger();
+    EXPECT_EQ(handle, 8);
+    const auto start = std::chrono::steady_clock::now();
+    ASSERT_EQ(d->SetTimerTrigger(handle, 4, true), 0);
+    ASSERT_TRUE(PumpUntil([&] { return Count(SerMsg::Timer) == 1; }, 2s));
+    const auto elapsed = std::chrono::steady_clock::now() - start;
+    EXPECT_GE(elapsed, 200ms);
+    EXPECT_LT(elapsed, 500ms);
+    EXPECT_EQ(messages[0].wParam, 8u);
+    PumpFor(400ms);
+    EXPECT_EQ(Count(SerMsg::Timer), 1);
+    ASSERT_EQ(d->SetTimerTrigger(handle, 0, true), 0);   // reuses its last ticks
+    ASSERT_TRUE(PumpUntil([&] { return Count(SerMsg::Timer) == 2; }, 2s));
+    EXPECT_EQ(d->SetTimerTrigger(16, 1, true), SerCode::BadTriggerHandle);
+}
+
+TEST_F(DeliveryTest, StatusTriggersForOutputSentAndEmptyOutput)
+{
+    const int32_t sent = d->AddStatusTrigger(StatusKind::OutSent);
+    EXPECT_EQ(sent & 7, StatusKind::OutSent);
+    const int32_t empty = d->AddStatusTrigger(StatusKind::OutBuffUsed);
+    EXPECT_EQ(empty & 7, StatusKind::OutBuffUsed);
+    EXPECT_EQ(d->AddStatusTrigger(6), SerCode::BadArgument);
+    ASSERT_EQ(d->SetStatusTrigger(sent, 0, true), 0);
+    ASSERT_EQ(d->PutBlock("X", 1), 0);
+    ASSERT_TRUE(PumpUntil([&] { return Count(SerMsg::Status) == 1; }, 2s));
+    EXPECT_EQ(messages[0].wParam, uint32_t(sent));
+    EXPECT_EQ(pty.read(1s, 1), "X");
+    ASSERT_EQ(d->SetStatusTrigger(empty, 0, true), 0);
+    ASSERT_TRUE(PumpUntil([&] { return Count(SerMsg::Status) == 2; }, 2s));
+    EXPECT_EQ(messages[1].wParam, uint32_t(empty));
+    EXPECT_EQ(messages[1].lParam & 0xFFFF, 0);
+    PumpFor(200ms);
+    EXPECT_EQ(Count(SerMsg::Status), 2);   // once per arming
+}
+
+TEST_F(DeliveryTest, TriggerRegistryHandlesAndCodes)
+{
+    EXPECT_EQ(d->RemoveTrigger(LengthTriggerHandle), 0);
+    EXPECT_EQ(d->RemoveTrigger(999), SerCode::BadTriggerHandle);
+    const int32_t status = d->AddStatusTrigger(StatusKind::OutBuffFree);
+    EXPECT_EQ(status & 7, 3);
+    EXPECT_EQ(d->SetTimerTrigger(status, 1, true), SerCode::BadTriggerHandle);
+    // After 4095 counted handles the lowest free multiple of 8 comes back.
+    for (int i = 1; i < 4095; ++i)
+        d->AddTimerTrigger();
+    EXPECT_EQ(d->RemoveTrigger(16), 0);
+    EXPECT_EQ(d->RemoveTrigger(status), 0);
+    EXPECT_EQ(d->AddTimerTrigger(), 8);    // the status trigger's base is free again
+    EXPECT_EQ(d->AddTimerTrigger(), 16);
+    EXPECT_EQ(d->AddTimerTrigger(), SerCode::NoMoreTriggerSlots);
+    TTriggerSave saved;
+    d->SaveTriggers(saved);
+    EXPECT_EQ(saved.Timers.size(), 4095u);
+    d->ClearTriggers();
+    EXPECT_EQ(d->AddTimerTrigger(), 8);
+}
+
+TEST_F(DeliveryTest, CloseFromInsideAHandlerIsDeferred)
+{
+    bool deferred = false;
+    onMessage = [&](const Message &) { deferred = d->ClosePort(); };
+    d->SetLengthTrigger(1);
+    pty.write("A");
+    ASSERT_TRUE(PumpUntil([&] { return !messages.empty(); }, 2s));
+    EXPECT_TRUE(deferred);
+    ASSERT_TRUE(PumpUntil([&] { return !d->ThreadsStarted(); }, 1s));
+    d.reset();
+}
+
+TEST_F(DeliveryTest, HungUpPeerEndsTheThreads)
+{
+    onMessage = [this](const Message &m) { ReadOffered(m); };
+    d->SetLengthTrigger(1);
+    std::thread writer([&] {
+        for (int i = 0; i < 50; ++i)
+            pty.write(std::string(100, 'z'));
+        pty.closeMaster();
+    });
+    writer.join();
+    EXPECT_TRUE(PumpUntil([&] { return !d->ThreadsStarted(); }, 1s));
+    d->ClosePort();
+    d.reset();
+}
+
+TEST_F(DeliveryTest, OneMebibyteArrivesCompleteAndInOrder)
+{
+    onMessage = [this](const Message &m) { ReadOffered(m); };
+    d->SetLengthTrigger(1);
+    std::string sent(1 << 20, '\0');
+    for (size_t i = 0; i < sent.size(); ++i)
+        sent[i] = char((i * 7 + i / 251) % 256);
+    std::thread writer([&] { pty.write(sent); });
+    const bool complete = PumpUntil([&] { return read.size() >= sent.size(); }, 30s);
+    writer.join();
+    ASSERT_TRUE(complete) << read.size();
+    EXPECT_TRUE(read == sent);
+}
+
+TEST(DispatcherLifetime, OpenAndCloseLeaveNoThreadOrDescriptor)
+{
+    TestApp();
+    testsupport::Pty pty;
+    TSerOpenParams params;
+    params.DeviceName = pty.devicePath();
+    const int tasks = CountEntries("/proc/self/task");
+    const int fds = CountEntries("/proc/self/fd");
+    const size_t listSize = TSerBaseDispatcher::DispatcherListSize();
+    for (int i = 0; i < 200; ++i) {
+        TSerWin32Dispatcher d(nullptr);
+        ASSERT_EQ(d.OpenPort(params), 0);
+        EXPECT_EQ(CountEntries("/proc/self/task"), tasks + 3);
+        if (i % 20 == 0)
+            pty.write("x");
+        d.ClosePort();
+    }
+    EXPECT_EQ(CountEntries("/proc/self/task"), tasks);
+    EXPECT_EQ(CountEntries("/proc/self/fd"), fds);
+    EXPECT_EQ(TSerBaseDispatcher::DispatcherListSize(), listSize);
+}
+
+TEST(DispatcherLifetime, IdlePortUsesNoMeasurableCpu)
+{
+    testsupport::Pty pty;
+    TSerWin32Dispatcher d(nullptr);
+    TSerOpenParams params;
+    params.DeviceName = pty.devicePath();
+    ASSERT_EQ(d.OpenPort(params), 0);
+    const auto cpu = [] {
+        timespec t {};
+        clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+        return t.tv_sec * 1000.0 + t.tv_nsec / 1e6;
+    };
+    const double before = cpu();
+    std::this_thread::sleep_for(1s);
+    EXPECT_LT(cpu() - before, 30.0);   // milliseconds of CPU in one second
+}
