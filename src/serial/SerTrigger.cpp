@@ -374,13 +374,10 @@ bool TSerBaseDispatcher::CheckDataTriggers()
         return result;
     }
     scanPos_ = head;
-    if (lengthTrigger_ != 0 && scanPos_ != notifyPos_) {
-        const uint32_t used = InBuffUsed();
-        if (used >= lengthTrigger_) {
-            notifyPos_ = scanPos_;
-            lock.unlock();
-            return DeliverTrigger(SerMsg::Avail, used, 0);
-        }
+    if (lengthTrigger_ != 0 && scanPos_ != notifyPos_ && unread >= lengthTrigger_) {
+        notifyPos_ = scanPos_;
+        lock.unlock();
+        return DeliverTrigger(SerMsg::Avail, unread, 0);
     }
     return false;
 }

@@ -18,6 +18,16 @@ namespace {
 
 std::atomic<TSerExceptionHandler> exceptionHandler {nullptr};
 
+// Posting and receiving pass through this lock, so that the hand-over of an event to the window's thread is
+// visible to race detectors too (Qt's own queue lock is outside their view).
+std::mutex postLock;
+
+void Post(QObject *receiver, TSerMessageEvent *event)
+{
+    std::lock_guard lock(postLock);
+    QCoreApplication::postEvent(receiver, event);
+}
+
 } // namespace
 
 TSerMessageEvent::TSerMessageEvent(uint32_t message, uint32_t wParam, int32_t lParam,
@@ -35,7 +45,7 @@ bool TSerWindow::SendMessageTimeout(uint32_t message, uint32_t wParam, int32_t l
                                     const std::atomic<bool> &abort)
 {
     auto delivery = std::make_shared<TSerMessageEvent::Delivery>();
-    QCoreApplication::postEvent(this, new TSerMessageEvent(message, wParam, lParam, delivery));
+    Post(this, new TSerMessageEvent(message, wParam, lParam, delivery));
     using Clock = std::chrono::steady_clock;
     const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
     std::unique_lock lock(delivery->mutex);
@@ -48,11 +58,14 @@ bool TSerWindow::SendMessageTimeout(uint32_t message, uint32_t wParam, int32_t l
 
 void TSerWindow::PostMessage(uint32_t message, uint32_t wParam, int32_t lParam)
 {
-    QCoreApplication::postEvent(this, new TSerMessageEvent(message, wParam, lParam));
+    Post(this, new TSerMessageEvent(message, wParam, lParam));
 }
 
 void TSerWindow::customEvent(QEvent *event)
 {
+    {
+        std::lock_guard lock(postLock);
+    }
     auto *message = dynamic_cast<TSerMessageEvent *>(event);
     if (!message)
         return;
