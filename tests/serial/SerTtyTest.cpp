@@ -14,6 +14,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <thread>
 
 using namespace std::chrono_literals;
@@ -135,10 +136,15 @@ TEST_F(TtyDispatcherTest, SecondOpenOfTheSamePortIsRefusedAsInUse)
 
 TEST_F(TtyDispatcherTest, MissingDeviceIsNotFound)
 {
+    const auto fds = std::distance(std::filesystem::directory_iterator("/proc/self/fd"), {});
     EXPECT_EQ(d.OpenPort(Params("/nonexistent/ttyX")), -int32_t(SerError::FileNotFound));
     EXPECT_EQ(d.OpenPort(Params("/dev/null")), -int32_t(SerError::FileNotFound));   // not a tty
     EXPECT_EQ(d.OpenPort(Params("")), -int32_t(SerError::FileNotFound));
     EXPECT_FALSE(d.DeviceOpen());
+    EXPECT_FALSE(d.ThreadsStarted());
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator("/proc/self/fd"), {}), fds);
+    // Nothing of the failed attempts is left behind: the next open works.
+    EXPECT_EQ(d.OpenPort(Params(pty.devicePath())), 0);
 }
 
 TEST_F(TtyDispatcherTest, DeviceWithoutPermissionGivesPermissionDenied)
