@@ -132,6 +132,8 @@ public:
     uint32_t OptionBits();
     void SetRS485Mode(bool on);
     virtual void SetThreadBoost(uint8_t boost);
+    // Gives up the rest of the calling thread's time slice.
+    virtual int32_t YieldSlice() = 0;
 
     // Triggers.
     int32_t SetLengthTrigger(uint32_t count);
@@ -176,7 +178,6 @@ protected:
     virtual void StopThreads();
     virtual int32_t OpenDevice(const std::string &name, uint32_t inSize, uint32_t outSize) = 0;
     virtual int32_t CloseDevice() = 0;
-    virtual int32_t YieldSlice() = 0;
     // Writes without waiting; bytes written, 0 when the device takes nothing now, negative on failure.
     virtual int32_t WriteDevice(const iovec *parts, int count) = 0;
     // Waits until the device takes output again, or a stop request, or a short while.

@@ -12,6 +12,7 @@ public:
     // Used alone (without OpenPort) to probe whether a port exists.
     int32_t OpenDevice(const std::string &name, uint32_t inSize, uint32_t outSize) override;
     int32_t CloseDevice() override;
+    int32_t YieldSlice() override;
 
 protected:
     int32_t LineFunction(int32_t function) override;
@@ -26,7 +27,6 @@ protected:
     bool WaitDeviceEvent(uint32_t &mask) override;
     bool SizeDeviceQueues(uint32_t inSize, uint32_t outSize) override;
     void StopThreads() override;
-    int32_t YieldSlice() override;
     int32_t WriteDevice(const iovec *parts, int count) override;
     void WaitDeviceWritable() override;
     void WakeDeviceWaits() override;
@@ -53,6 +53,8 @@ private:
 class TSerTAPI32Dispatcher : public TSerWin32Dispatcher {
 public:
     TSerTAPI32Dispatcher(TSerCustomComPort *owner, int deviceHandle);
+
+    bool HasDeviceHandle() const { return fd_ > 0; }
 
     int32_t OpenDevice(const std::string &name, uint32_t inSize, uint32_t outSize) override;
 };

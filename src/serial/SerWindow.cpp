@@ -77,7 +77,8 @@ void TSerWindow::customEvent(QEvent *event)
         delivery->state = Delivery::Running;
     }
     try {
-        proc_(uint32_t(message->type()), message->WParam, message->LParam);
+        if (!detached_)
+            proc_(uint32_t(message->type()), message->WParam, message->LParam);
     } catch (const std::exception &error) {
         SerHandleException(error);
     }

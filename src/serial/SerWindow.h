@@ -34,12 +34,15 @@ public:
                             const std::atomic<bool> &abort);
     // Queues the message for the window's thread.
     void PostMessage(uint32_t message, uint32_t wParam, int32_t lParam);
+    // From now on messages are received and dropped.
+    void Detach() { detached_ = true; }
 
 protected:
     void customEvent(QEvent *event) override;
 
 private:
     TWindowProc proc_;
+    bool detached_ = false;
 };
 
 // Where exceptions raised by handlers inside message handling go: the application's error report. Without

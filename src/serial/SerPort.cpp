@@ -1,0 +1,986 @@
+#include "SerPort.h"
+
+#include "SerErrno.h"
+#include "SerExcept.h"
+#include "SerPortMap.h"
+#include "SerWin32.h"
+#include "SerWindow.h"
+
+#include <QCoreApplication>
+#include <QTimer>
+
+#include <algorithm>
+
+namespace {
+
+constexpr int32_t NoPortSelected = -2011;
+constexpr int32_t NullApi = -3001;
+constexpr int32_t NotOpenedByTapi = -2012;
+constexpr int32_t AlreadyOpen = -2008;
+constexpr int32_t BadId = -2001;
+constexpr int FinishRetryMs = 10;
+constexpr uint32_t MaxTraceSize = 4000000;
+constexpr uint32_t MaxLogSize = 16000000;
+constexpr uint32_t EventWordOption = 4;
+
+uint32_t HWFlowBits(THWFlowOptionSet options)
+{
+    return options & 0x0F;   // the option bits are the dispatcher's: 1 DTR, 2 RTS, 4 DSR, 8 CTS
+}
+
+uint32_t SWFlowBits(TSWFlowOptions options)
+{
+    switch (options) {
+    case TSWFlowOptions::swfReceive: return 2;
+    case TSWFlowOptions::swfTransmit: return 1;
+    case TSWFlowOptions::swfBoth: return 3;
+    default: return 0;
+    }
+}
+
+char UpperCase(char c)
+{
+    return c >= 'a' && c <= 'z' ? char(c - 'a' + 'A') : c;
+}
+
+// Without a trace and dispatch log, a state other than off and on is kept as off.
+TTraceLogState StoredState(TTraceLogState value)
+{
+    return value == TTraceLogState::tlOn ? value : TTraceLogState::tlOff;
+}
+
+} // namespace
+
+TSerCustomComPort::TSerCustomComPort() = default;
+
+TSerCustomComPort::~TSerCustomComPort()
+{
+    *alive_ = false;
+    try {
+        if (IsOpen())
+            DoClose();
+    } catch (const std::exception &error) {
+        SerHandleException(error);
+    }
+    if (dispatcher_) {
+        // A close still under way (or this port freed from inside one of its own events): finish it now.
+        dispatcher_->DetachOwner();
+        dispatcher_->DeregisterWindowHandler(notifyWindow_);
+        dispatcher_.reset();
+    }
+    if (notifyWindow_) {
+        if (busyDepth_ > 0) {
+            notifyWindow_->Detach();
+            notifyWindow_->deleteLater();   // its event handler is still running further up the stack
+        } else {
+            delete notifyWindow_;
+        }
+    }
+}
+
+// ---- Properties ----
+
+void TSerCustomComPort::SetDeviceLayer(TDeviceLayer value)
+{
+    if ((allowedDeviceLayers_ & (1u << unsigned(value))) && portState_ == TPortState::PortClosed)
+        deviceLayer_ = value;
+}
+
+void TSerCustomComPort::SetComNumber(uint16_t value)
+{
+    if (value == comNumber_)
+        return;
+    const bool wasOpen = IsOpen();
+    TTraceLogState tracing = tracing_, logging = logging_;
+    if (wasOpen) {
+        dispatcher_->SaveTriggers(savedTriggers_);
+        SetOpen(false);
+    }
+    comNumber_ = value;
+    if (wasOpen) {
+        SetTracing(tracing);
+        SetLogging(logging);
+        SetOpen(true);
+        if (dispatcher_)
+            dispatcher_->RestoreTriggers(savedTriggers_);
+    }
+}
+
+void TSerCustomComPort::ApplyLine()
+{
+    if (IsOpen())
+        CheckException(this, dispatcher_->SetLine(baud_, uint8_t(parity_), stopBits_, dataBits_));
+}
+
+void TSerCustomComPort::SetBaud(int32_t value)
+{
+    if (!Applies(value == baud_))
+        return;
+    baud_ = value;
+    ApplyLine();
+}
+
+void TSerCustomComPort::SetParity(TParity value)
+{
+    if (!Applies(value == parity_))
+        return;
+    parity_ = value;
+    ApplyLine();
+}
+
+void TSerCustomComPort::SetDataBits(uint16_t value)
+{
+    if (!Applies(value == dataBits_))
+        return;
+    dataBits_ = value;
+    ApplyLine();
+}
+
+void TSerCustomComPort::SetStopBits(uint16_t value)
+{
+    if (!Applies(value == stopBits_))
+        return;
+    stopBits_ = value;
+    ApplyLine();
+}
+
+void TSerCustomComPort::SetInSize(uint16_t value)
+{
+    if (!Applies(value == inSize_))
+        return;
+    inSize_ = value;
+    if (IsOpen())
+        dispatcher_->SizeQueues(inSize_, outSize_);
+}
+
+void TSerCustomComPort::SetOutSize(uint16_t value)
+{
+    if (!Applies(value == outSize_))
+        return;
+    outSize_ = value;
+    if (IsOpen())
+        dispatcher_->SizeQueues(inSize_, outSize_);
+}
+
+void TSerCustomComPort::SetDTR(bool value)
+{
+    if (!Applies(value == dtr_))
+        return;
+    if (IsOpen() && CheckException(this, dispatcher_->SetDTR(value)) != 0)
+        return;
+    dtr_ = value;
+}
+
+void TSerCustomComPort::SetRTS(bool value)
+{
+    if (!Applies(value == rts_))
+        return;
+    if (IsOpen() && CheckException(this, dispatcher_->SetRTS(value)) != 0)
+        return;
+    rts_ = value;
+}
+
+void TSerCustomComPort::ApplyHWFlow()
+{
+    const uint32_t bits = HWFlowBits(hwFlowOptions_);
+    if (!IsOpen())
+        return;
+    // Switching flow off needs no limits: the stored ones may lie outside the buffer.
+    CheckException(this, bits ? dispatcher_->SetHWFlowOptions(bufferFull_, bufferResume_, bits)
+                              : dispatcher_->SetHWFlowOptions(0, 0, 0));
+}
+
+void TSerCustomComPort::ApplySWFlow()
+{
+    const uint32_t bits = SWFlowBits(swFlowOptions_);
+    if (!IsOpen())
+        return;
+    CheckException(this, bits ? dispatcher_->SetSWFlowOptions(bufferFull_, bufferResume_, bits)
+                              : dispatcher_->SWFlowDisable());
+}
+
+void TSerCustomComPort::SetHWFlowOptions(THWFlowOptionSet value)
+{
+    if (!Applies(value == hwFlowOptions_))
+        return;
+    if (HWFlowBits(value) != 0) {
+        if (bufferFull_ == 0 || bufferFull_ > inSize_)
+            bufferFull_ = uint16_t(inSize_ * 9 / 10);
+        if (bufferResume_ == 0 || bufferResume_ > bufferFull_)
+            bufferResume_ = uint16_t(inSize_ / 10);
+    }
+    const THWFlowOptionSet old = hwFlowOptions_;
+    hwFlowOptions_ = value;
+    try {
+        ApplyHWFlow();
+    } catch (...) {
+        hwFlowOptions_ = old;
+        throw;
+    }
+    if (value & (THWFlowOption::hwfUseRTS | THWFlowOption::hwfRequireCTS))
+        SetRS485Mode(false);
+}
+
+void TSerCustomComPort::SetSWFlowOptions(TSWFlowOptions value)
+{
+    if (!Applies(value == swFlowOptions_))
+        return;
+    if (SWFlowBits(value) != 0) {
+        if (bufferFull_ == 0 || bufferFull_ > inSize_)
+            bufferFull_ = uint16_t(inSize_ * 3 / 4);
+        if (bufferResume_ == 0 || bufferResume_ > bufferFull_)
+            bufferResume_ = uint16_t(inSize_ / 4);
+    }
+    const TSWFlowOptions old = swFlowOptions_;
+    swFlowOptions_ = value;
+    try {
+        ApplySWFlow();
+    } catch (...) {
+        swFlowOptions_ = old;
+        throw;
+    }
+}
+
+void TSerCustomComPort::SetBufferFull(uint16_t value)
+{
+    if (!Applies(value == bufferFull_))
+        return;
+    bufferFull_ = value > inSize_ ? uint16_t(value * 9 / 10) : value;
+    const bool old = reapplying_;
+    reapplying_ = true;
+    SetHWFlowOptions(hwFlowOptions_);
+    SetSWFlowOptions(swFlowOptions_);
+    reapplying_ = old;
+}
+
+void TSerCustomComPort::SetBufferResume(uint16_t value)
+{
+    if (!Applies(value == bufferResume_))
+        return;
+    bufferResume_ = value > bufferFull_ ? uint16_t(bufferFull_ / 10) : value;
+    const bool old = reapplying_;
+    reapplying_ = true;
+    SetHWFlowOptions(hwFlowOptions_);
+    SetSWFlowOptions(swFlowOptions_);
+    reapplying_ = old;
+}
+
+void TSerCustomComPort::SetRS485Mode(bool value)
+{
+    if (!Applies(value == rs485Mode_))
+        return;
+    rs485Mode_ = value;
+    if (IsOpen())
+        dispatcher_->SetRS485Mode(value);
+    if (value) {
+        SetHWFlowOptions(hwFlowOptions_ & THWFlowOptionSet(~(THWFlowOption::hwfUseRTS | THWFlowOption::hwfRequireCTS)));
+        SetRTS(false);
+    }
+}
+
+void TSerCustomComPort::SetXOnChar(char value)
+{
+    if (!Applies(value == xOnChar_))
+        return;
+    xOnChar_ = value;
+    if (IsOpen())
+        CheckException(this, dispatcher_->SetFlowChars(xOnChar_, xOffChar_));
+}
+
+void TSerCustomComPort::SetXOffChar(char value)
+{
+    if (!Applies(value == xOffChar_))
+        return;
+    xOffChar_ = value;
+    if (IsOpen())
+        CheckException(this, dispatcher_->SetFlowChars(xOnChar_, xOffChar_));
+}
+
+void TSerCustomComPort::SetTracing(TTraceLogState value)
+{
+    tracing_ = StoredState(value);
+}
+
+void TSerCustomComPort::SetTraceSize(uint32_t value)
+{
+    traceSize_ = std::min(value, MaxTraceSize);
+}
+
+void TSerCustomComPort::SetLogging(TTraceLogState value)
+{
+    logging_ = StoredState(value);
+}
+
+void TSerCustomComPort::SetLogSize(uint32_t value)
+{
+    logSize_ = std::min(value, MaxLogSize);
+}
+
+void TSerCustomComPort::SetUseMSRShadow(bool)
+{
+    // The modem status is always read from the device; the stored value stays.
+}
+
+void TSerCustomComPort::SetUseEventWord(bool value)
+{
+    if (!Applies(value == useEventWord_))
+        return;
+    useEventWord_ = value;
+    if (IsOpen()) {
+        if (value)
+            dispatcher_->SetOptionBits(EventWordOption);
+        else
+            dispatcher_->ClearOptionBits(EventWordOption);
+    }
+}
+
+void TSerCustomComPort::SetTriggerLength(uint16_t value)
+{
+    if (!Applies(value == triggerLength_))
+        return;
+    triggerLength_ = value;
+    if (IsOpen())
+        CheckException(this, dispatcher_->SetLengthTrigger(value));
+}
+
+void TSerCustomComPort::SetThreadBoost(uint8_t value)
+{
+    if (!Applies(value == threadBoost_))
+        return;
+    threadBoost_ = value;
+    if (IsOpen())
+        dispatcher_->SetThreadBoost(value);
+}
+
+// ---- Events ----
+
+void TSerCustomComPort::UpdateHandlerFlags()
+{
+    if (!IsOpen())
+        return;
+    const bool any = onTrigger_ || onTriggerAvail_ || onTriggerData_ || onTriggerStatus_ || onTriggerTimer_
+                     || onTriggerLineError_ || onTriggerModemStatus_ || onTriggerOutbuffFree_
+                     || onTriggerOutbuffUsed_ || onTriggerOutSent_;
+    dispatcher_->UpdateHandlerService(any ? 1 : 2);
+}
+
+#define SER_EVENT_SETTER(name, type, field)                                                                  \
+    void TSerCustomComPort::name(type handler)                                                               \
+    {                                                                                                        \
+        field = std::move(handler);                                                                          \
+        UpdateHandlerFlags();                                                                                \
+    }
+SER_EVENT_SETTER(SetOnTrigger, TTriggerEvent, onTrigger_)
+SER_EVENT_SETTER(SetOnTriggerAvail, TTriggerAvailEvent, onTriggerAvail_)
+SER_EVENT_SETTER(SetOnTriggerData, TTriggerDataEvent, onTriggerData_)
+SER_EVENT_SETTER(SetOnTriggerStatus, TTriggerStatusEvent, onTriggerStatus_)
+SER_EVENT_SETTER(SetOnTriggerTimer, TTriggerTimerEvent, onTriggerTimer_)
+SER_EVENT_SETTER(SetOnTriggerLineError, TTriggerLineErrorEvent, onTriggerLineError_)
+SER_EVENT_SETTER(SetOnTriggerModemStatus, TNotifyEvent, onTriggerModemStatus_)
+SER_EVENT_SETTER(SetOnTriggerOutbuffFree, TNotifyEvent, onTriggerOutbuffFree_)
+SER_EVENT_SETTER(SetOnTriggerOutbuffUsed, TNotifyEvent, onTriggerOutbuffUsed_)
+SER_EVENT_SETTER(SetOnTriggerOutSent, TNotifyEvent, onTriggerOutSent_)
+#undef SER_EVENT_SETTER
+
+void TSerCustomComPort::DoTrigger(uint16_t msg, uint16_t handle, uint16_t data)
+{
+    if (onTrigger_)
+        onTrigger_(*this, msg, handle, data);
+}
+
+void TSerCustomComPort::DoTriggerAvail(uint16_t count)
+{
+    if (onTriggerAvail_)
+        onTriggerAvail_(*this, count);
+}
+
+void TSerCustomComPort::DoTriggerData(uint16_t handle)
+{
+    if (onTriggerData_)
+        onTriggerData_(*this, handle);
+}
+
+void TSerCustomComPort::DoTriggerStatus(uint16_t handle)
+{
+    if (onTriggerStatus_)
+        onTriggerStatus_(*this, handle);
+}
+
+void TSerCustomComPort::DoTriggerTimer(uint16_t handle)
+{
+    if (onTriggerTimer_)
+        onTriggerTimer_(*this, handle);
+}
+
+void TSerCustomComPort::DoTriggerLineError(uint16_t error, bool lineBreak)
+{
+    if (onTriggerLineError_)
+        onTriggerLineError_(*this, error, lineBreak);
+}
+
+void TSerCustomComPort::DoTriggerModemStatus()
+{
+    if (onTriggerModemStatus_)
+        onTriggerModemStatus_(*this);
+}
+
+void TSerCustomComPort::DoTriggerOutbuffFree()
+{
+    if (onTriggerOutbuffFree_)
+        onTriggerOutbuffFree_(*this);
+}
+
+void TSerCustomComPort::DoTriggerOutbuffUsed()
+{
+    if (onTriggerOutbuffUsed_)
+        onTriggerOutbuffUsed_(*this);
+}
+
+void TSerCustomComPort::DoTriggerOutSent()
+{
+    if (onTriggerOutSent_)
+        onTriggerOutSent_(*this);
+}
+
+void TSerCustomComPort::DoWaitChar(char c)
+{
+    if (onWaitChar_)
+        onWaitChar_(*this, c);
+}
+
+// ---- Opening and closing ----
+
+void TSerCustomComPort::SetOpen(bool value)
+{
+    if (value == open_) {
+        if (!value && portState_ == TPortState::PortShuttingDown)
+            reopenPending_ = false;   // the last request wins over a reopen asked for meanwhile
+        return;
+    }
+    if (ComponentLoading()) {
+        open_ = value;
+        if (value)
+            openAfterLoad_ = true;
+        return;
+    }
+    if (!value)
+        DoClose();
+    else if (portState_ == TPortState::PortClosed)
+        DoOpen();
+    else if (portState_ == TPortState::PortShuttingDown)
+        reopenPending_ = true;
+}
+
+int TSerCustomComPort::ShowPortPrompt()
+{
+    return 0;
+}
+
+void TSerCustomComPort::PromptForPortIfNeeded()
+{
+    if (comNumber_ != 0)
+        return;
+    if (!promptForPort_)
+        CheckException(this, NoPortSelected);
+    const int chosen = ShowPortPrompt();
+    if (chosen <= 0)
+        CheckException(this, NoPortSelected);
+    comNumber_ = uint16_t(chosen);
+}
+
+std::unique_ptr<TSerBaseDispatcher> TSerCustomComPort::CreateDispatcher()
+{
+    if (deviceLayer_ != TDeviceLayer::dlWin32) {
+        CheckException(this, NullApi);
+        return nullptr;
+    }
+    if (tapiMode_ == TTapiMode::tmOn)
+        return std::make_unique<TSerTAPI32Dispatcher>(this, tapiDevice_);
+    return std::make_unique<TSerWin32Dispatcher>(this);
+}
+
+void TSerCustomComPort::InitPort()
+{
+    TSerOpenParams params;
+    if (tapiMode_ != TTapiMode::tmOn)
+        params.DeviceName = SerDevicePath(comNumber_);
+    params.Baud = baud_;
+    params.Parity = uint8_t(parity_);
+    params.DataBits = dataBits_;
+    params.StopBits = stopBits_;
+    params.InSize = inSize_;
+    params.OutSize = outSize_;
+    params.Dtr = dtr_;
+    params.Rts = rts_;
+    int32_t result = dispatcher_->OpenPort(params);
+    if (result == -int32_t(SerError::AccessDenied))
+        result = AlreadyOpen;
+    else if (result == -int32_t(SerError::FileNotFound) || result == -int32_t(SerError::PathNotFound))
+        result = BadId;
+    if (result != 0)
+        CheckException(this, result);
+}
+
+void TSerCustomComPort::DoOpen()
+{
+    if (tapiMode_ != TTapiMode::tmOn)
+        PromptForPortIfNeeded();
+    dispatcher_ = CreateDispatcher();
+    try {
+        if (tapiMode_ == TTapiMode::tmOn) {
+            // Nothing in this system opens a telephony handle, so such a dispatcher never has a device.
+            const auto *tapi = dynamic_cast<const TSerTAPI32Dispatcher *>(dispatcher_.get());
+            if (!tapi || !tapi->HasDeviceHandle())
+                CheckException(this, NotOpenedByTapi);
+        }
+        InitPort();
+        portState_ = TPortState::PortOpen;
+        UpdateHandlerFlags();
+        reapplying_ = true;
+        SetTracing(tracing_);
+        SetLogging(logging_);
+        SetHWFlowOptions(hwFlowOptions_);
+        SetSWFlowOptions(swFlowOptions_);
+        SetXOnChar(xOnChar_);
+        SetXOffChar(xOffChar_);
+        SetTriggerLength(triggerLength_);
+        if (deviceLayer_ != TDeviceLayer::dlFossil) {
+            SetDTR(dtr_);
+            SetRTS(rts_);
+        }
+        SetUseMSRShadow(useMSRShadow_);
+        SetUseEventWord(useEventWord_);
+        SetCommNotificationLevel(commNotificationLevel_);
+        SetRS485Mode(rs485Mode_);
+        SetThreadBoost(threadBoost_);
+        reapplying_ = false;
+    } catch (...) {
+        // A failed open leaves the port closed, with nothing half open behind it.
+        reapplying_ = false;
+        portState_ = TPortState::PortClosed;
+        open_ = false;
+        dispatcher_.reset();
+        throw;
+    }
+    open_ = true;
+    if (!notifyWindow_)
+        notifyWindow_ = new TSerWindow([this](uint32_t message, uint32_t wParam, int32_t lParam) {
+            WindowProc(message, wParam, lParam);
+        });
+    dispatcher_->RegisterWindowHandler(notifyWindow_);
+    if (triggersSaved_) {
+        triggersSaved_ = false;
+        dispatcher_->RestoreTriggers(savedTriggers_);
+    }
+    NotifyUsers(true);
+}
+
+void TSerCustomComPort::DoClose()
+{
+    open_ = false;
+    if (!IsOpen())
+        return;
+    portState_ = TPortState::PortShuttingDown;
+    NotifyUsers(false);
+    dispatcher_->SaveTriggers(savedTriggers_);
+    triggersSaved_ = true;
+    const bool deferred = dispatcher_->ClosePort();
+    if (deferred || busyDepth_ > 0) {
+        // Code further up the stack still uses the dispatcher: the close ends once that has returned.
+        notifyWindow_->PostMessage(SerMsg::FinishClose, 0, dispatcher_->Handle() << 16);
+        return;
+    }
+    FinishClose();
+}
+
+void TSerCustomComPort::FinishClose()
+{
+    dispatcher_->DeregisterWindowHandler(notifyWindow_);
+    dispatcher_.reset();
+    portState_ = TPortState::PortClosed;
+}
+
+void TSerCustomComPort::NotifyUsers(bool opening)
+{
+    const std::vector<PortUser> users = portUsers_;   // a user may register or deregister meanwhile
+    for (auto user = users.rbegin(); user != users.rend(); ++user) {
+        if (user->window) {
+            TSerMessageEvent message(opening ? SerMsg::PortOpened : SerMsg::PortClosing, 0, 0);
+            QCoreApplication::sendEvent(user->window, &message);
+        } else if (user->callback) {
+            user->callback(*this, opening);
+        }
+    }
+    const TNotifyEvent &event = opening ? onPortOpened_ : onPortClosing_;
+    if (event)
+        event(*this);
+}
+
+void TSerCustomComPort::Loaded()
+{
+    TSerBaseComponent::Loaded();
+    if (openAfterLoad_)
+        open_ = true;
+    if (!open_)
+        return;
+    openAfterLoad_ = false;
+    open_ = false;
+    try {
+        DoOpen();
+    } catch (const std::exception &error) {
+        open_ = false;
+        SerHandleException(error);
+    }
+}
+
+// ---- The hidden window ----
+
+void TSerCustomComPort::WindowProc(uint32_t message, uint32_t wParam, int32_t lParam)
+{
+    TSerBaseDispatcher::LockDispatcherList();
+    struct Unlock {
+        ~Unlock() { TSerBaseDispatcher::UnlockDispatcherList(); }
+    } unlock;
+    TSerBaseDispatcher *dispatcher = TSerBaseDispatcher::DispatcherAt(int32_t(uint32_t(lParam) >> 16));
+    if (!dispatcher || dispatcher->Owner() != this || dispatcher != dispatcher_.get())
+        return;
+    if (message == SerMsg::FinishClose) {
+        if (dispatcher_->ThreadsStarted() || busyDepth_ > 0) {
+            QTimer::singleShot(FinishRetryMs, notifyWindow_, [window = notifyWindow_, message, lParam] {
+                window->PostMessage(message, 0, lParam);
+            });
+            return;
+        }
+        FinishClose();
+        if (reopenPending_) {
+            reopenPending_ = false;
+            DoOpen();
+        }
+        return;
+    }
+    const std::shared_ptr<bool> alive = alive_;
+    ++busyDepth_;
+    struct Leave {
+        TSerCustomComPort *port;
+        const std::shared_ptr<bool> &alive;
+        ~Leave()
+        {
+            if (*alive)
+                --port->busyDepth_;
+        }
+    } leave {this, alive};
+    const uint16_t data = uint16_t(message == SerMsg::Avail ? wParam : uint32_t(lParam) & 0xFFFF);
+    DoTrigger(uint16_t(message), uint16_t(wParam), data);
+    if (!*alive)
+        return;
+    switch (message) {
+    case SerMsg::Avail: DoTriggerAvail(uint16_t(wParam)); break;
+    case SerMsg::Data: DoTriggerData(uint16_t(wParam)); break;
+    case SerMsg::Timer: DoTriggerTimer(uint16_t(wParam)); break;
+    case SerMsg::Status:
+        DoTriggerStatus(uint16_t(wParam));
+        if (!*alive)
+            return;
+        switch (wParam & 7) {
+        case StatusKind::ModemStatus: DoTriggerModemStatus(); break;
+        case StatusKind::LineError: {
+            const uint16_t error = LineError();
+            DoTriggerLineError(error, LineBreak());
+            break;
+        }
+        case StatusKind::OutBuffFree: DoTriggerOutbuffFree(); break;
+        case StatusKind::OutBuffUsed: DoTriggerOutbuffUsed(); break;
+        case StatusKind::OutSent: DoTriggerOutSent(); break;
+        default: break;
+        }
+        break;
+    default: break;
+    }
+}
+
+// ---- Input and output ----
+
+TSerBaseDispatcher *TSerCustomComPort::Dispatcher()
+{
+    if (!dispatcher_ && !ComponentLoading() && !IsOpen() && autoOpen_)
+        SetOpen(true);
+    return dispatcher_.get();
+}
+
+TSerBaseDispatcher &TSerCustomComPort::RequireDispatcher()
+{
+    TSerBaseDispatcher *dispatcher = Dispatcher();
+    if (!dispatcher)
+        CheckException(this, SerCode::CommNotOpen);
+    return *dispatcher;
+}
+
+void TSerCustomComPort::GetLine(int32_t &baud, TParity &parity, uint16_t &dataBits, uint16_t &stopBits)
+{
+    if (!IsOpen()) {
+        baud = baud_;
+        parity = parity_;
+        dataBits = dataBits_;
+        stopBits = stopBits_;
+        return;
+    }
+    uint8_t code;
+    dispatcher_->GetLine(baud, code, dataBits, stopBits);
+    parity = TParity(code);
+}
+
+bool TSerCustomComPort::CharReady()
+{
+    if (portState_ == TPortState::PortShuttingDown)
+        return false;
+    return RequireDispatcher().CharReady();
+}
+
+char TSerCustomComPort::GetChar()
+{
+    if (portState_ == TPortState::PortShuttingDown)
+        return 0;
+    uint8_t c = 0;
+    const int32_t result = RequireDispatcher().GetChar(c);
+    if (result != 0) {
+        CheckException(this, result);
+        return 0;
+    }
+    return char(c);
+}
+
+void TSerCustomComPort::PutChar(char c)
+{
+    if (portState_ == TPortState::PortShuttingDown)
+        return;
+    CheckException(this, RequireDispatcher().PutBlock(&c, 1));
+}
+
+void TSerCustomComPort::PutString(const std::string &s)
+{
+    if (portState_ == TPortState::PortShuttingDown)
+        return;
+    CheckException(this, RequireDispatcher().PutBlock(s.data(), uint32_t(s.size())));
+}
+
+void TSerCustomComPort::FlushInBuffer()
+{
+    if (portState_ == TPortState::PortShuttingDown)
+        return;
+    CheckException(this, RequireDispatcher().FlushInBuffer());
+}
+
+void TSerCustomComPort::FlushOutBuffer()
+{
+    if (portState_ == TPortState::PortShuttingDown)
+        return;
+    CheckException(this, RequireDispatcher().FlushOutBuffer());
+}
+
+bool TSerCustomComPort::WaitForString(const std::string &s, int32_t timeout, bool yield, bool ignoreCase)
+{
+    if (s.empty() || portState_ == TPortState::PortShuttingDown)
+        return true;
+    const std::string wanted = s.substr(0, 255);
+    TSerBaseDispatcher &dispatcher = RequireDispatcher();
+    // No trigger is delivered while the wait reads the port itself; a close meanwhile is deferred. Both are
+    // undone however the wait ends.
+    ++busyDepth_;
+    const bool wasDispatching = dispatcher.SwapDispatching(true);
+    const std::shared_ptr<bool> alive = alive_;
+    struct Restore {
+        TSerCustomComPort *port;
+        TSerBaseDispatcher &dispatcher;
+        bool wasDispatching;
+        const std::shared_ptr<bool> &alive;
+        ~Restore()
+        {
+            if (!*alive)
+                return;
+            if (!wasDispatching)
+                dispatcher.SwapDispatching(false);
+            --port->busyDepth_;
+        }
+    } restore {this, dispatcher, wasDispatching, alive};
+
+    TTickTimer timer;
+    NewTimer(timer, timeout);
+    const char first = ignoreCase ? UpperCase(wanted[0]) : wanted[0];
+    size_t index = 0;
+    bool matched = false;
+    for (;;) {
+        if (!IsOpen())
+            return false;   // closed from an event handled meanwhile
+        if (CharReady()) {
+            char c = GetChar();
+            ++index;
+            char expected = wanted[index - 1];
+            DoWaitChar(c);
+            if (!*alive)
+                return false;
+            if (ignoreCase) {
+                c = UpperCase(c);
+                expected = UpperCase(expected);
+            }
+            if (c == expected && index == wanted.size())
+                matched = true;
+            else if (c != expected)
+                index = c == first ? 1 : 0;
+        } else if (!TimerExpired(timer)) {
+            dispatcher.WaitForInput(int(std::min<int64_t>(5, TimerRemainingMs(timer) + 1)));
+        }
+        if (matched || TimerExpired(timer) || QuitRequested())
+            break;
+        if (yield)
+            QCoreApplication::processEvents(QEventLoop::AllEvents);
+        if (!*alive)
+            return false;
+    }
+    return matched || QuitRequested();
+}
+
+uint32_t TSerCustomComPort::InBuffUsed()
+{
+    return IsOpen() ? dispatcher_->InBuffUsed() : 0;
+}
+
+uint32_t TSerCustomComPort::OutBuffUsed()
+{
+    return IsOpen() ? dispatcher_->OutBuffUsed() : 0;
+}
+
+bool TSerCustomComPort::CTS()
+{
+    return IsOpen() && (dispatcher_->GetModemStatus(0xFF) & 0x10);
+}
+
+bool TSerCustomComPort::DSR()
+{
+    return IsOpen() && (dispatcher_->GetModemStatus(0xFF) & 0x20);
+}
+
+bool TSerCustomComPort::DCD()
+{
+    return IsOpen() && (dispatcher_->GetModemStatus(0xFF) & 0x80);
+}
+
+bool TSerCustomComPort::DeltaRI()
+{
+    return IsOpen() && (dispatcher_->GetModemStatus(0xFF) & 0x04);
+}
+
+uint16_t TSerCustomComPort::LineError()
+{
+    return IsOpen() ? uint16_t(CheckException(this, dispatcher_->GetLineError())) : 0;
+}
+
+bool TSerCustomComPort::LineBreak()
+{
+    return IsOpen() && dispatcher_->CheckLineBreak();
+}
+
+void TSerCustomComPort::Yield()
+{
+    if (portState_ != TPortState::PortShuttingDown)
+        RequireDispatcher().YieldSlice();
+}
+
+// ---- Triggers ----
+
+int32_t TSerCustomComPort::AddTimerTrigger()
+{
+    if (portState_ == TPortState::PortShuttingDown)
+        return 0;
+    return CheckException(this, RequireDispatcher().AddTimerTrigger());
+}
+
+int32_t TSerCustomComPort::AddStatusTrigger(uint8_t kind)
+{
+    if (portState_ == TPortState::PortShuttingDown)
+        return 0;
+    return CheckException(this, RequireDispatcher().AddStatusTrigger(kind));
+}
+
+void TSerCustomComPort::RemoveTrigger(int32_t handle)
+{
+    if (IsOpen())
+        CheckException(this, dispatcher_->RemoveTrigger(handle));
+}
+
+void TSerCustomComPort::SetTimerTrigger(int32_t handle, int32_t ticks, bool activate)
+{
+    if (portState_ != TPortState::PortShuttingDown)
+        CheckException(this, RequireDispatcher().SetTimerTrigger(handle, ticks, activate));
+}
+
+void TSerCustomComPort::SetStatusTrigger(int32_t handle, uint16_t value, bool activate)
+{
+    if (portState_ != TPortState::PortShuttingDown)
+        CheckException(this, RequireDispatcher().SetStatusTrigger(handle, value, activate));
+}
+
+// ---- Port users ----
+
+void TSerCustomComPort::RegisterUserCallback(const void *key, TPortUserCallback callback)
+{
+    portUsers_.push_back({nullptr, key, std::move(callback)});
+}
+
+void TSerCustomComPort::DeregisterUserCallback(const void *key)
+{
+    std::erase_if(portUsers_, [key](const PortUser &u) { return !u.window && u.key == key; });
+}
+
+void TSerCustomComPort::RegisterUserWindow(QObject *window)
+{
+    portUsers_.push_back({window, nullptr, {}});
+}
+
+void TSerCustomComPort::DeregisterUserWindow(QObject *window)
+{
+    std::erase_if(portUsers_, [window](const PortUser &u) { return u.window == window; });
+}
+
+void TSerCustomComPort::Assign(const TSerCustomComPort &source)
+{
+    portUsers_ = source.portUsers_;
+    if (source.portState_ == TPortState::PortOpen) {
+        source.dispatcher_->SaveTriggers(savedTriggers_);
+        triggersSaved_ = true;
+    }
+    reapplying_ = source.reapplying_;
+    deviceLayer_ = source.deviceLayer_;
+    comNumber_ = source.comNumber_;
+    baud_ = source.baud_;
+    parity_ = source.parity_;
+    dataBits_ = source.dataBits_;
+    stopBits_ = source.stopBits_;
+    inSize_ = source.inSize_;
+    outSize_ = source.outSize_;
+    dtr_ = source.dtr_;
+    rts_ = source.rts_;
+    bufferFull_ = source.bufferFull_;
+    bufferResume_ = source.bufferResume_;
+    hwFlowOptions_ = source.hwFlowOptions_;
+    swFlowOptions_ = source.swFlowOptions_;
+    xOnChar_ = source.xOnChar_;
+    xOffChar_ = source.xOffChar_;
+    tracing_ = source.tracing_;
+    traceSize_ = source.traceSize_;
+    traceName_ = source.traceName_;
+    traceHex_ = source.traceHex_;
+    logging_ = source.logging_;
+    logSize_ = source.logSize_;
+    logName_ = source.logName_;
+    logHex_ = source.logHex_;
+    triggerLength_ = source.triggerLength_;
+    SetOnTrigger(source.onTrigger_);
+    SetOnTriggerAvail(source.onTriggerAvail_);
+    SetOnTriggerData(source.onTriggerData_);
+    SetOnTriggerStatus(source.onTriggerStatus_);
+    SetOnTriggerTimer(source.onTriggerTimer_);
+    onPortOpened_ = source.onPortOpened_;
+    onPortClosing_ = source.onPortClosing_;
+    tapiMode_ = source.tapiMode_;
+    open_ = false;
+}
