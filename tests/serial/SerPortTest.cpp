@@ -432,3 +432,25 @@ TEST_F(PortTest, QuitRequestEndsAStringWaitAsFound)
     EXPECT_TRUE(port.WaitForString("never", 100, true, false));
     ClearQuitRequest();
 }
+
+TEST_F(PortTest, CloseDuringAStringWaitIsDeferredAndEndsTheWait)
+{
+    port.SetOpen(true);
+    QTimer::singleShot(50, [&] { port.SetOpen(false); });
+    EXPECT_FALSE(port.WaitForString("never", 36, true, false));
+    ASSERT_TRUE(PumpUntil([&] { return port.PortState() == TPortState::PortClosed; }, 2s));
+    EXPECT_NO_THROW(port.SetOpen(true));
+}
+
+TEST_F(PortTest, BytesAreReadOnceWhenNoTriggerEventIsAssigned)
+{
+    port.SetOpen(true);
+    pty.write("abc");
+    ASSERT_TRUE(PumpUntil([&] { return port.InBuffUsed() == 3; }, 2s));
+    std::string got;
+    while (port.CharReady())
+        got += port.GetChar();
+    PumpFor(200ms);
+    EXPECT_EQ(got, "abc");
+    EXPECT_FALSE(port.CharReady());
+}

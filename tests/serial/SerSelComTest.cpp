@@ -99,3 +99,36 @@ TEST(PortAvailable, NumberZeroAndUnmappedNumbersAreAbsent)
     EXPECT_FALSE(TComSelectForm::IsPortAvailable(51));
     EXPECT_FALSE(TComSelectForm::IsPortAvailable(5));
 }
+
+#include "SerComPort.h"
+#include "SerExcept.h"
+
+TEST_F(SelectPortTest, PortWithoutNumberAsksWithTheDialogAndOpensTheChoice)
+{
+    TSerComPort port;
+    QTimer::singleShot(0, [] {
+        auto *form = qobject_cast<QDialog *>(QApplication::activeModalWidget());
+        ASSERT_NE(form, nullptr);
+        auto *combo = form->findChild<QComboBox *>("PortsComboBox");
+        combo->setCurrentIndex(combo->findText("COM7"));
+        form->findChild<QPushButton *>("OkBtn")->click();
+    });
+    port.SetOpen(true);
+    EXPECT_EQ(port.ComNumber(), 7);
+    EXPECT_EQ(port.PortState(), TPortState::PortOpen);
+    port.PutString("via COM7");
+    EXPECT_EQ(com7.read(std::chrono::seconds(2), 8), "via COM7");
+}
+
+TEST_F(SelectPortTest, CancelledDialogLeavesNoPortSelected)
+{
+    TSerComPort port;
+    QTimer::singleShot(0, [] {
+        auto *form = qobject_cast<QDialog *>(QApplication::activeModalWidget());
+        ASSERT_NE(form, nullptr);
+        form->findChild<QPushButton *>("AbortBtn")->click();
+    });
+    EXPECT_THROW(port.SetOpen(true), ENoPortSelected);
+    EXPECT_EQ(port.ComNumber(), 0);
+    EXPECT_EQ(port.PortState(), TPortState::PortClosed);
+}
