@@ -454,3 +454,32 @@ TEST_F(PortTest, BytesAreReadOnceWhenNoTriggerEventIsAssigned)
     EXPECT_EQ(got, "abc");
     EXPECT_FALSE(port.CharReady());
 }
+
+namespace {
+int reportedErrors = 0;
+void CountError(const std::exception &)
+{
+    ++reportedErrors;
+}
+} // namespace
+
+TEST_F(PortTest, HandlerExceptionsGoToTheErrorReportAndDeliveryGoesOn)
+{
+    SetSerExceptionHandler(&CountError);
+    reportedErrors = 0;
+    port.SetOpen(true);
+    std::string read;
+    port.SetOnTriggerAvail([&](TSerCustomComPort &p, uint16_t count) {
+        for (uint16_t i = 0; i < count; ++i)
+            read += p.GetChar();
+        if (read == "1")
+            throw std::runtime_error("handler failed");
+    });
+    pty.write("1");
+    ASSERT_TRUE(PumpUntil([&] { return reportedErrors == 1; }, 2s));
+    pty.write("2");
+    ASSERT_TRUE(PumpUntil([&] { return read == "12"; }, 2s));
+    SetSerExceptionHandler(nullptr);
+    port.SetOpen(false);
+    EXPECT_EQ(port.PortState(), TPortState::PortClosed);
+}
