@@ -42,30 +42,6 @@ ReaderSim::ReaderSim()
 {
 }
 
-void ReaderSim::setLine(const LineSettings &line)
-{
-    std::lock_guard lock(mutex_);
-    line_ = line;
-}
-
-void ReaderSim::setLineProbe(LineProbe probe)
-{
-    std::lock_guard lock(mutex_);
-    probe_ = std::move(probe);
-}
-
-void ReaderSim::setEnterCommand(const std::string &bytes)
-{
-    std::lock_guard lock(mutex_);
-    enterCommand_ = bytes;
-}
-
-void ReaderSim::setIdentification(const std::string &reply)
-{
-    std::lock_guard lock(mutex_);
-    identification_ = reply;
-}
-
 void ReaderSim::setReply(SimKind kind, const std::string &bytes)
 {
     std::lock_guard lock(mutex_);
@@ -96,18 +72,6 @@ void ReaderSim::setFactory(const ReaderConfigStore &store)
     factory_ = eeprom_ = ram_ = store;
 }
 
-void ReaderSim::setEeprom(const ReaderConfigStore &store)
-{
-    std::lock_guard lock(mutex_);
-    eeprom_ = store;
-}
-
-void ReaderSim::setRam(const ReaderConfigStore &store)
-{
-    std::lock_guard lock(mutex_);
-    ram_ = store;
-}
-
 void ReaderSim::powerCycle()
 {
     std::lock_guard lock(mutex_);
@@ -116,42 +80,6 @@ void ReaderSim::powerCycle()
     pending_.clear();
     defaultsRequested_ = false;
     buffer_.clear();
-}
-
-void ReaderSim::setSilent(bool silent)
-{
-    std::lock_guard lock(mutex_);
-    silent_ = silent;
-}
-
-void ReaderSim::setStuck(bool stuck)
-{
-    std::lock_guard lock(mutex_);
-    stuck_ = stuck;
-}
-
-void ReaderSim::setAnswersExitOutsideHost(bool answers)
-{
-    std::lock_guard lock(mutex_);
-    answersExitOutsideHost_ = answers;
-}
-
-void ReaderSim::setReplyLatency(std::chrono::milliseconds latency)
-{
-    std::lock_guard lock(mutex_);
-    latency_ = latency;
-}
-
-void ReaderSim::setEepromDelay(std::chrono::milliseconds delay)
-{
-    std::lock_guard lock(mutex_);
-    eepromDelay_ = delay;
-}
-
-void ReaderSim::setDumpOptions(const DumpOptions &options)
-{
-    std::lock_guard lock(mutex_);
-    dump_ = options;
 }
 
 std::vector<ReaderOutput> ReaderSim::onBytes(const std::string &bytes, SimClock::time_point now)
@@ -202,12 +130,14 @@ void ReaderSim::parse(SimClock::time_point now, std::vector<ReaderOutput> &out)
                 return;
             const std::string record = buffer_.substr(0, 4);
             buffer_.erase(0, 4);
+            bufferSince_ = now;
             execute(state_ == ReaderState::Program ? SimKind::Record : SimKind::RecordOutsideProgram,
                     record, now, out);
             continue;
         }
         addItem(now, SimKind::Unparsed, buffer_.substr(0, 1));
         buffer_.erase(0, 1);
+        bufferSince_ = now;
     }
 }
 
@@ -391,93 +321,19 @@ void ReaderSim::queueDump(SimClock::time_point due, std::vector<ReaderOutput> &o
         out.push_back(ReaderOutput {due + dump_.gap * long(i + 1), body.substr(i, 1)});
 }
 
-ReaderState ReaderSim::state() const
-{
-    std::lock_guard lock(mutex_);
-    return state_;
-}
-
-bool ReaderSim::stuck() const
-{
-    std::lock_guard lock(mutex_);
-    return stuck_;
-}
-
-bool ReaderSim::defaultsRequested() const
-{
-    std::lock_guard lock(mutex_);
-    return defaultsRequested_;
-}
-
-ReaderConfigStore ReaderSim::factory() const
-{
-    std::lock_guard lock(mutex_);
-    return factory_;
-}
-
-ReaderConfigStore ReaderSim::eeprom() const
-{
-    std::lock_guard lock(mutex_);
-    return eeprom_;
-}
-
-ReaderConfigStore ReaderSim::ram() const
-{
-    std::lock_guard lock(mutex_);
-    return ram_;
-}
-
-ReaderConfigStore ReaderSim::pending() const
-{
-    std::lock_guard lock(mutex_);
-    return pending_;
-}
-
-std::vector<ReceivedChunk> ReaderSim::received() const
-{
-    std::lock_guard lock(mutex_);
-    return received_;
-}
-
-std::vector<SentChunk> ReaderSim::sent() const
-{
-    std::lock_guard lock(mutex_);
-    return sent_;
-}
-
-std::vector<SimItem> ReaderSim::items() const
-{
-    std::lock_guard lock(mutex_);
-    return items_;
-}
-
 std::string ReaderSim::receivedBytes() const
 {
-    std::lock_guard lock(mutex_);
-    std::string all;
-    for (const ReceivedChunk &chunk : received_)
-        all += chunk.bytes;
-    return all;
+    return joined(received_, [](const ReceivedChunk &) { return true; });
 }
 
 std::string ReaderSim::understoodBytes() const
 {
-    std::lock_guard lock(mutex_);
-    std::string all;
-    for (const ReceivedChunk &chunk : received_) {
-        if (chunk.understood)
-            all += chunk.bytes;
-    }
-    return all;
+    return joined(received_, [](const ReceivedChunk &chunk) { return chunk.understood; });
 }
 
 std::string ReaderSim::sentBytes() const
 {
-    std::lock_guard lock(mutex_);
-    std::string all;
-    for (const SentChunk &chunk : sent_)
-        all += chunk.bytes;
-    return all;
+    return joined(sent_, [](const SentChunk &) { return true; });
 }
 
 std::vector<SimKind> ReaderSim::sequence() const

@@ -41,10 +41,10 @@ public:
 
     // Reader settings. Without a probe every byte counts as understood; with one, bytes are noise unless
     // the probed host line equals the reader's line in all four values.
-    void setLine(const LineSettings &line);
-    void setLineProbe(LineProbe probe);
-    void setEnterCommand(const std::string &bytes);
-    void setIdentification(const std::string &reply);
+    void setLine(const LineSettings &line) { assign(line_, line); }
+    void setLineProbe(LineProbe probe) { assign(probe_, std::move(probe)); }
+    void setEnterCommand(const std::string &bytes) { assign(enterCommand_, bytes); }
+    void setIdentification(const std::string &reply) { assign(identification_, reply); }
     // Replaces the fixed reply of a command (for the dump: its header).
     void setReply(SimKind kind, const std::string &bytes);
     void addCustomCommand(const std::string &command, const std::string &reply = "OK\r\n");
@@ -55,36 +55,38 @@ public:
 
     // factory = eeprom = ram = store.
     void setFactory(const ReaderConfigStore &store);
-    void setEeprom(const ReaderConfigStore &store);
-    void setRam(const ReaderConfigStore &store);
+    void setEeprom(const ReaderConfigStore &store) { assign(eeprom_, store); }
+    void setRam(const ReaderConfigStore &store) { assign(ram_, store); }
     // ram := eeprom; not in host mode.
     void powerCycle();
 
-    // Behaviour.
-    void setSilent(bool silent);                  // answers nothing and ignores every command
-    void setStuck(bool stuck);                    // ignores the enter command until an exit came
-    void setAnswersExitOutsideHost(bool answers); // default true
-    void setReplyLatency(std::chrono::milliseconds latency);
-    void setEepromDelay(std::chrono::milliseconds delay);   // added to the latency of an EEPROM save
-    void setDumpOptions(const DumpOptions &options);
+    // Behaviour. A silent reader answers nothing and ignores every command; a stuck one ignores the enter
+    // command until an exit came. An exit outside host mode is answered unless switched off.
+    void setSilent(bool silent) { assign(silent_, silent); }
+    void setStuck(bool stuck) { assign(stuck_, stuck); }
+    void setAnswersExitOutsideHost(bool answers) { assign(answersExitOutsideHost_, answers); }
+    void setReplyLatency(std::chrono::milliseconds latency) { assign(latency_, latency); }
+    // Added to the latency of an EEPROM save.
+    void setEepromDelay(std::chrono::milliseconds delay) { assign(eepromDelay_, delay); }
+    void setDumpOptions(const DumpOptions &options) { assign(dump_, options); }
 
     // Transport side.
     std::vector<ReaderOutput> onBytes(const std::string &bytes, SimClock::time_point now);
     void noteSent(const std::string &bytes, SimClock::time_point now);
 
     // State.
-    ReaderState state() const;
-    bool stuck() const;
-    bool defaultsRequested() const;
-    ReaderConfigStore factory() const;
-    ReaderConfigStore eeprom() const;
-    ReaderConfigStore ram() const;
-    ReaderConfigStore pending() const;
+    ReaderState state() const { return locked(state_); }
+    bool stuck() const { return locked(stuck_); }
+    bool defaultsRequested() const { return locked(defaultsRequested_); }
+    ReaderConfigStore factory() const { return locked(factory_); }
+    ReaderConfigStore eeprom() const { return locked(eeprom_); }
+    ReaderConfigStore ram() const { return locked(ram_); }
+    ReaderConfigStore pending() const { return locked(pending_); }
 
     // Transcript.
-    std::vector<ReceivedChunk> received() const;
-    std::vector<SentChunk> sent() const;
-    std::vector<SimItem> items() const;
+    std::vector<ReceivedChunk> received() const { return locked(received_); }
+    std::vector<SentChunk> sent() const { return locked(sent_); }
+    std::vector<SimItem> items() const { return locked(items_); }
     std::string receivedBytes() const;
     std::string understoodBytes() const;
     std::string sentBytes() const;
@@ -101,6 +103,30 @@ private:
         std::string text;
         bool persistent;
     };
+
+    template <class T, class V>
+    void assign(T &field, V &&value)
+    {
+        std::lock_guard lock(mutex_);
+        field = std::forward<V>(value);
+    }
+    template <class T>
+    T locked(const T &field) const
+    {
+        std::lock_guard lock(mutex_);
+        return field;
+    }
+    template <class Chunk, class Keep>
+    std::string joined(const std::vector<Chunk> &chunks, Keep keep) const
+    {
+        std::lock_guard lock(mutex_);
+        std::string all;
+        for (const Chunk &chunk : chunks) {
+            if (keep(chunk))
+                all += chunk.bytes;
+        }
+        return all;
+    }
 
     void parse(SimClock::time_point now, std::vector<ReaderOutput> &out);
     std::optional<SimKind> matchCommand() const;

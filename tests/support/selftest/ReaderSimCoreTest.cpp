@@ -57,6 +57,9 @@ TEST(ReaderSimCore, RepliesAndStateChangesFollowTheReaderState)
          "\x1bH\r\n", ReaderState::Host},
         {"lower-case reply", [](ReaderSim &s) { s.setReply(SimKind::Enter, "\x1bh\r\n"); }, "", kEnter,
          "\x1bh\r\n", ReaderState::Host},
+        {"extended identification",
+         [](ReaderSim &s) { s.setIdentification(extendedIdentification("ABCDEFGHIJ#M100", "V1.2", "A\\B")); },
+         kEnter, kIdentify, "ABCDEFGHIJ#M100\r\nV1.2\r\nA\\B", ReaderState::Host},
         {"custom command", [](ReaderSim &s) { s.addCustomCommand("\x1b[Z9"); }, kEnter, "\x1b[Z9", "OK\r\n",
          ReaderState::Host},
     };
@@ -146,6 +149,8 @@ TEST(ReaderSimCore, DeviceErrorReplacesTheReplyAndTheCommandHasNoEffect)
     EXPECT_EQ(replies(sim.onBytes(kExit, t0)), "\x1bWbusy\r\n");
     EXPECT_EQ(replies(sim.onBytes(kExit, t0)), "\x1bWbusy\r\n");
     EXPECT_EQ(sim.state(), ReaderState::Host);
+    sim.clearDeviceErrors();
+    EXPECT_EQ(replies(sim.onBytes(kExit, t0)), "\x1bX\r\n");
 }
 
 TEST(ReaderSimCore, ReplyTimingAndDumpOptions)
