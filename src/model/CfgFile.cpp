@@ -1,26 +1,22 @@
 #include "CfgFile.h"
 
 #include "common/BsTypes.h"
-#include "platform/AtomicFile.h"
+#include "platform/FileContents.h"
 #include "platform/Text.h"
-
-#include <fstream>
-#include <iterator>
 
 CfgFileContents ReadCfgFile(const std::string &path)
 {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) throw CfgFileError("Unable to read " + path);
-    const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (in.bad()) throw CfgFileError("Unable to read " + path);
+    const std::optional<std::string> contents = ReadFileContents(path);
+    if (!contents) throw CfgFileError("Unable to read " + path);
+    const std::string &bytes = *contents;
     if (bytes.size() < kCfgNameSize || (bytes.size() - kCfgNameSize) % kCfgRecordSize != 0)
         throw CfgFileError(path + " is not a configuration file");
 
-    CfgFileContents contents;
-    contents.TemplateName = UpperCase(Trim(bytes.substr(0, kCfgNameSize)));
+    CfgFileContents cfg;
+    cfg.TemplateName = UpperCase(Trim(bytes.substr(0, kCfgNameSize)));
     for (std::size_t at = kCfgNameSize; at < bytes.size(); at += kCfgRecordSize)
-        contents.Records.push_back(bytes.substr(at, kCfgRecordSize));
-    return contents;
+        cfg.Records.push_back(bytes.substr(at, kCfgRecordSize));
+    return cfg;
 }
 
 bool WriteCfgFile(const std::string &path, std::string_view templateName, const ConfigRecords &records)

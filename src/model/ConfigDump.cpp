@@ -2,7 +2,7 @@
 
 #include "common/BsTypes.h"
 #include "common/ByteDisplay.h"
-#include "platform/AtomicFile.h"
+#include "platform/FileContents.h"
 #include "platform/Text.h"
 
 #include <ctime>

@@ -6,25 +6,15 @@
 #include "Settings.h"
 #include "Template.h"
 #include "common/BsTypes.h"
+#include "platform/FileContents.h"
 #include "platform/Paths.h"
 #include "platform/Text.h"
 
-#include <fstream>
-#include <iterator>
 #include <stdexcept>
 
 namespace {
 
 constexpr std::size_t kMaxLineLength = 255;
-
-std::string ReadWholeFile(const std::string &path)
-{
-    std::ifstream in(path, std::ios::binary);
-    if (!in) throw std::runtime_error("Unable to read " + path);
-    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (in.bad()) throw std::runtime_error("Unable to read " + path);
-    return bytes;
-}
 
 // Calls `handle` with each line of the text (ended by LF, CR LF or CR), cut to kMaxLineLength.
 template <class Handle>
@@ -175,12 +165,13 @@ bool TTemplate::LoadFromFile(const std::string &name)
     if (!FileExistsCi(path)) return false;
 
     const std::string resolved = ResolveCaseInsensitive(path);
-    const std::string text = ReadWholeFile(resolved);
+    const std::optional<std::string> text = ReadFileContents(resolved);
+    if (!text) throw std::runtime_error("Unable to read " + resolved);
     FileName = resolved;
     Cfg.TemplateName = UpperCase(PadRight(ExtractFileName(FileName), ' ', 12));
     Clear();
     TemplateLineReader reader(*this);
-    ForEachLine(text, [&](const std::string &line) { reader.Read(line); });
+    ForEachLine(*text, [&](const std::string &line) { reader.Read(line); });
     UpdateVisible();
     return true;
 }

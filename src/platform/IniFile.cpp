@@ -1,6 +1,6 @@
 #include "IniFile.h"
 
-#include "AtomicFile.h"
+#include "FileContents.h"
 #include "Text.h"
 
 #include <filesystem>

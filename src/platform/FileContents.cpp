@@ -1,4 +1,4 @@
-#include "AtomicFile.h"
+#include "FileContents.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -6,6 +6,17 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <fstream>
+#include <iterator>
+
+std::optional<std::string> ReadFileContents(const std::string &path)
+{
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return std::nullopt;
+    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (in.bad()) return std::nullopt;
+    return bytes;
+}
 
 bool WriteFileAtomically(const std::string &path, std::string_view bytes)
 {
