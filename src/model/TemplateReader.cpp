@@ -29,6 +29,8 @@ void ForEachLine(const std::string &text, Handle &&handle)
     }
 }
 
+bool IsValueLine(uint8_t code) { return code >= trVal && code <= trChr; }
+
 // The reading state of LoadFromFile: definitions first, then level blocks of pages, headers and parameters.
 class TemplateLineReader {
 public:
@@ -53,6 +55,10 @@ public:
             return;
         }
         if (!taken_) return;
+        if (IsValueLine(code)) {
+            if (entry_) entry_->AddValue(code, body, question);
+            return;
+        }
 
         switch (code) {
         case trPag:
@@ -69,12 +75,6 @@ public:
             if (help == 0) help = headerHelp_;
             if (page_) entry_ = &page_->AddEntry(body, trEnt, question, help);
             break;
-        case trVal:
-        case trHex:
-        case trNum:
-        case trChr:
-            if (entry_) entry_->AddValue(code, body, question);
-            break;
         case trDef:
             if (entry_) entry_->CopyValues(tpl_.FindDef(body));
             break;
@@ -86,19 +86,10 @@ public:
 private:
     void ReadDefinitionLine(uint8_t code, const std::string &body, const std::string &question)
     {
-        switch (code) {
-        case trDef:
+        if (code == trDef)
             def_ = &tpl_.AddDef(Cut(body, 30));
-            break;
-        case trVal:
-        case trHex:
-        case trNum:
-        case trChr:
-            if (def_) def_->AddValue(code, body, question);
-            break;
-        default:
-            break;
-        }
+        else if (IsValueLine(code) && def_)
+            def_->AddValue(code, body, question);
     }
 
     TTemplate &tpl_;
