@@ -5,6 +5,8 @@
 
 #include <cstdlib>
 
+std::string AppHelpFile;
+
 namespace {
 HelpViewer *entryPoint = nullptr;
 }

@@ -23,6 +23,9 @@ struct HtmlHelpRequest {
 HtmlHelpRequest MakeHtmlHelpRequest(const std::string &file, int32_t command, int32_t data,
                                     const std::string &keyword);
 
+// The application's help file: the device folder + the help file named by the loaded template.
+extern std::string AppHelpFile;
+
 void LoadHtmlHelp();
 void UnloadHtmlHelp();
 bool HtmlHelpAvailable();

@@ -1,13 +1,8 @@
 #include "IniFile.h"
 
+#include "FileContents.h"
 #include "Text.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -92,29 +87,9 @@ IniDocument IniDocument::Load(const std::string &path)
 
 void IniDocument::Save(const std::string &path) const
 {
-    const std::string failure = "Unable to write to " + path;
-    std::string temp = path + ".XXXXXX";
-    int fd = ::mkstemp(temp.data());
-    if (fd < 0) throw IniError(failure);
-
     std::string text;
     for (const std::string &line : lines_) text += line + lineEnd_;
-
-    bool ok = true;
-    for (std::size_t done = 0; ok && done < text.size();) {
-        ssize_t n = ::write(fd, text.data() + done, text.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        ok = n > 0;
-        if (ok) done += std::size_t(n);
-    }
-    struct stat st {};
-    ::fchmod(fd, ::stat(path.c_str(), &st) == 0 ? (st.st_mode & 07777) : 0644);
-    ok = ::fsync(fd) == 0 && ok;
-    ok = ::close(fd) == 0 && ok;
-    if (!ok || std::rename(temp.c_str(), path.c_str()) != 0) {
-        std::remove(temp.c_str());
-        throw IniError(failure);
-    }
+    if (!WriteFileAtomically(path, text)) throw IniError("Unable to write to " + path);
 }
 
 std::optional<IniDocument::Range> IniDocument::findSection(std::string_view section) const
