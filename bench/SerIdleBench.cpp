@@ -1,6 +1,6 @@
 // CPU time an open port with no traffic uses: its three threads should sleep, not poll busily.
 
-#include "SerWin32.h"
+#include "serial/SerWin32.h"
 
 #include "Pty.h"
 
@@ -42,4 +42,3 @@ void IdleOpenPort(benchmark::State &state)
 } // namespace
 
 BENCHMARK(IdleOpenPort)->Iterations(1)->Unit(benchmark::kSecond);
-BENCHMARK_MAIN();

@@ -6,6 +6,9 @@
 #include "SerWin32.h"
 #include "SerWindow.h"
 
+#include "platform/ErrorReport.h"
+#include "platform/Text.h"
+
 #include <QCoreApplication>
 #include <QTimer>
 
@@ -38,9 +41,9 @@ uint32_t SWFlowBits(TSWFlowOptions options)
     }
 }
 
-char UpperCase(char c)
+char UpperChar(char c)
 {
-    return c >= 'a' && c <= 'z' ? char(c - 'a' + 'A') : c;
+    return UpperCase(std::string_view(&c, 1))[0];
 }
 
 // Without a trace and dispatch log, a state other than off and on is kept as off.
@@ -56,12 +59,10 @@ TSerCustomComPort::TSerCustomComPort() = default;
 TSerCustomComPort::~TSerCustomComPort()
 {
     *alive_ = false;
-    try {
+    ReportErrors([this] {
         if (IsOpen())
             DoClose();
-    } catch (const std::exception &error) {
-        SerHandleException(error);
-    }
+    });
     if (dispatcher_) {
         // A close still under way (or this port freed from inside one of its own events): finish it now.
         dispatcher_->DetachOwner();
@@ -625,12 +626,8 @@ void TSerCustomComPort::Loaded()
         return;
     openAfterLoad_ = false;
     open_ = false;
-    try {
-        DoOpen();
-    } catch (const std::exception &error) {
+    if (!ReportErrors([this] { DoOpen(); }))
         open_ = false;
-        SerHandleException(error);
-    }
 }
 
 // ---- The hidden window ----
@@ -805,7 +802,7 @@ bool TSerCustomComPort::WaitForString(const std::string &s, int32_t timeout, boo
 
     TTickTimer timer;
     NewTimer(timer, timeout);
-    const char first = ignoreCase ? UpperCase(wanted[0]) : wanted[0];
+    const char first = ignoreCase ? UpperChar(wanted[0]) : wanted[0];
     size_t index = 0;
     bool matched = false;
     for (;;) {
@@ -819,8 +816,8 @@ bool TSerCustomComPort::WaitForString(const std::string &s, int32_t timeout, boo
             if (!*alive)
                 return false;
             if (ignoreCase) {
-                c = UpperCase(c);
-                expected = UpperCase(expected);
+                c = UpperChar(c);
+                expected = UpperChar(expected);
             }
             if (c == expected && index == wanted.size())
                 matched = true;

@@ -4,6 +4,8 @@
 #include "SerDispatch.h"
 #include "SerWindow.h"
 
+#include "platform/Text.h"
+
 #include <algorithm>
 #include <cctype>
 
@@ -12,11 +14,6 @@ namespace {
 constexpr int DeliveryTimeoutMs = 3000;
 constexpr uint32_t CountedHandles = 4096;
 constexpr int32_t LastHandle = 32760;
-
-uint8_t UpperCase(uint8_t c)
-{
-    return c >= 'a' && c <= 'z' ? uint8_t(c - 'a' + 'A') : c;
-}
 
 } // namespace
 
@@ -282,7 +279,7 @@ bool TSerBaseDispatcher::DeliverTrigger(uint32_t message, uint32_t wParam, uint3
 bool TSerBaseDispatcher::MatchDataChar(TDataTrigger &trigger, uint8_t c)
 {
     if (trigger.IgnoreCase)
-        c = UpperCase(c);
+        c = uint8_t(UpperCase(std::string_view(reinterpret_cast<const char *>(&c), 1))[0]);
     const auto text = [&trigger](int32_t k) { return uint8_t(trigger.Text[k]); };
     const int32_t length = std::min(trigger.Length, int32_t(MaxDataTriggerLength));
     bool started = false;

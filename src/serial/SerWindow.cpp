@@ -1,7 +1,8 @@
 #include "SerWindow.h"
 
+#include "platform/ErrorReport.h"
+
 #include <QCoreApplication>
-#include <QtDebug>
 
 #include <chrono>
 #include <condition_variable>
@@ -15,8 +16,6 @@ struct TSerMessageEvent::Delivery {
 };
 
 namespace {
-
-std::atomic<TSerExceptionHandler> exceptionHandler {nullptr};
 
 // Posting and receiving pass through this lock, so that the hand-over of an event to the window's thread is
 // visible to race detectors too (Qt's own queue lock is outside their view).
@@ -76,28 +75,12 @@ void TSerWindow::customEvent(QEvent *event)
             return;
         delivery->state = Delivery::Running;
     }
-    try {
-        if (!detached_)
-            proc_(uint32_t(message->type()), message->WParam, message->LParam);
-    } catch (const std::exception &error) {
-        SerHandleException(error);
-    }
+    // An exception of a handler goes to the error report; it never crosses the event loop.
+    if (!detached_)
+        ReportErrors([&] { proc_(uint32_t(message->type()), message->WParam, message->LParam); });
     if (const auto &delivery = message->delivery) {
         std::lock_guard lock(delivery->mutex);
         delivery->state = Delivery::Done;
         delivery->changed.notify_all();
     }
-}
-
-void SetSerExceptionHandler(TSerExceptionHandler handler)
-{
-    exceptionHandler = handler;
-}
-
-void SerHandleException(const std::exception &error)
-{
-    if (const TSerExceptionHandler handler = exceptionHandler)
-        handler(error);
-    else
-        qWarning("%s", error.what());
 }

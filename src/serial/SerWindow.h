@@ -7,7 +7,6 @@
 
 #include <atomic>
 #include <cstdint>
-#include <exception>
 #include <functional>
 #include <memory>
 
@@ -44,9 +43,3 @@ private:
     TWindowProc proc_;
     bool detached_ = false;
 };
-
-// Where exceptions raised by handlers inside message handling go: the application's error report. Without
-// one the message is logged.
-using TSerExceptionHandler = void (*)(const std::exception &);
-void SetSerExceptionHandler(TSerExceptionHandler handler);
-void SerHandleException(const std::exception &error);

@@ -1,7 +1,7 @@
 #pragma once
 // A dispatcher over an in-memory device, for tests of the rings and the line control without threads.
 
-#include "SerDispatch.h"
+#include "serial/SerDispatch.h"
 
 #include <deque>
 #include <utility>

@@ -1,9 +1,8 @@
-#include "SerWin32.h"
-#include "SerWindow.h"
+#include "serial/SerWin32.h"
+#include "serial/SerWindow.h"
 
 #include "Pty.h"
 #include "Pump.h"
-#include "TestApp.h"
 
 #include <gtest/gtest.h>
 
@@ -54,7 +53,6 @@ struct DeliveryTest : ::testing::Test {
 
     void SetUp() override
     {
-        TestApp();
         d = std::make_unique<TSerWin32Dispatcher>(nullptr);
         TSerOpenParams params;
         params.DeviceName = pty.devicePath();
@@ -274,7 +272,6 @@ TEST_F(DeliveryTest, OneMebibyteArrivesCompleteAndInOrder)
 
 TEST(DispatcherLifetime, OpenAndCloseLeaveNoThreadOrDescriptor)
 {
-    TestApp();
     testsupport::Pty pty;
     TSerOpenParams params;
     params.DeviceName = pty.devicePath();

@@ -1,6 +1,6 @@
-#include "SerErrno.h"
-#include "SerExcept.h"
-#include "SerMisc.h"
+#include "serial/SerErrno.h"
+#include "serial/SerExcept.h"
+#include "serial/SerMisc.h"
 
 #include <gtest/gtest.h>
 

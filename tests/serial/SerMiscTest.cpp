@@ -1,5 +1,4 @@
-#include "SerMisc.h"
-#include "TestApp.h"
+#include "serial/SerMisc.h"
 
 #include <QCoreApplication>
 #include <QTimer>
@@ -62,7 +61,6 @@ TEST_F(FakeClockTest, TimerAcrossThe32BitMillisecondWrapStillExpires)
 
 TEST(DelayTicks, NonPositiveTicksReturnAtOnce)
 {
-    TestApp();
     bool ran = false;
     QTimer::singleShot(0, [&] { ran = true; });
     EXPECT_EQ(DelayTicks(0, true), 0u);
@@ -73,7 +71,6 @@ TEST(DelayTicks, NonPositiveTicksReturnAtOnce)
 
 TEST(DelayTicks, EighteenTicksWaitAboutASecondWhileEventsRun)
 {
-    TestApp();
     int timerRuns = 0;
     QTimer timer;
     QObject::connect(&timer, &QTimer::timeout, [&] { ++timerRuns; });
@@ -88,7 +85,6 @@ TEST(DelayTicks, EighteenTicksWaitAboutASecondWhileEventsRun)
 
 TEST(DelayTicks, QuitRequestEndsTheWaitAndStaysInPlace)
 {
-    TestApp();
     QTimer::singleShot(100, [] { RequestQuit(); });
     uint32_t result = 0;
     const double seconds = SecondsOf([&] { result = DelayTicks(100, true); });

@@ -1,11 +1,11 @@
-#include "SerErrno.h"
-#include "SerExcept.h"
-#include "SerPort.h"
-#include "SerWindow.h"
+#include "serial/SerErrno.h"
+#include "serial/SerExcept.h"
+#include "serial/SerPort.h"
+#include "serial/SerWindow.h"
 
 #include "Pty.h"
+#include "ScriptedUi.h"
 #include "Pump.h"
-#include "TestApp.h"
 
 #include <gtest/gtest.h>
 
@@ -53,7 +53,6 @@ struct PortTest : ::testing::Test {
 
     void SetUp() override
     {
-        TestApp();
         setenv("SERIAL_NO_DEFAULT_PORTS", "1", 1);
         setenv("SERIAL_COM5", pty.devicePath().c_str(), 1);
         port.SetComNumber(5);
@@ -455,18 +454,9 @@ TEST_F(PortTest, BytesAreReadOnceWhenNoTriggerEventIsAssigned)
     EXPECT_FALSE(port.CharReady());
 }
 
-namespace {
-int reportedErrors = 0;
-void CountError(const std::exception &)
-{
-    ++reportedErrors;
-}
-} // namespace
-
 TEST_F(PortTest, HandlerExceptionsGoToTheErrorReportAndDeliveryGoesOn)
 {
-    SetSerExceptionHandler(&CountError);
-    reportedErrors = 0;
+    testsupport::ScriptedUi ui;
     port.SetOpen(true);
     std::string read;
     port.SetOnTriggerAvail([&](TSerCustomComPort &p, uint16_t count) {
@@ -476,10 +466,10 @@ TEST_F(PortTest, HandlerExceptionsGoToTheErrorReportAndDeliveryGoesOn)
             throw std::runtime_error("handler failed");
     });
     pty.write("1");
-    ASSERT_TRUE(PumpUntil([&] { return reportedErrors == 1; }, 2s));
+    ASSERT_TRUE(PumpUntil([&] { return ui.warnings().size() == 1; }, 2s));
+    EXPECT_EQ(ui.warnings()[0], "handler failed");
     pty.write("2");
     ASSERT_TRUE(PumpUntil([&] { return read == "12"; }, 2s));
-    SetSerExceptionHandler(nullptr);
     port.SetOpen(false);
     EXPECT_EQ(port.PortState(), TPortState::PortClosed);
 }

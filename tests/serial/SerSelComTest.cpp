@@ -1,7 +1,6 @@
-#include "SerSelCom.h"
+#include "serial/SerSelCom.h"
 
 #include "Pty.h"
-#include "TestApp.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -24,7 +23,6 @@ struct SelectPortTest : ::testing::Test {
 
     void SetUp() override
     {
-        TestApp<QApplication>();
         setenv("SERIAL_NO_DEFAULT_PORTS", "1", 1);
         setenv("SERIAL_COM3", com3.devicePath().c_str(), 1);
         setenv("SERIAL_COM7", com7.devicePath().c_str(), 1);
@@ -100,8 +98,8 @@ TEST(PortAvailable, NumberZeroAndUnmappedNumbersAreAbsent)
     EXPECT_FALSE(TComSelectForm::IsPortAvailable(5));
 }
 
-#include "SerComPort.h"
-#include "SerExcept.h"
+#include "serial/SerComPort.h"
+#include "serial/SerExcept.h"
 
 TEST_F(SelectPortTest, PortWithoutNumberAsksWithTheDialogAndOpensTheChoice)
 {

@@ -1,4 +1,4 @@
-#include "SerStrMgr.h"
+#include "serial/SerStrMgr.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
-#include "SerErrno.h"
-#include "SerPortMap.h"
-#include "SerTty.h"
-#include "SerWin32.h"
+#include "serial/SerErrno.h"
+#include "serial/SerPortMap.h"
+#include "serial/SerTty.h"
+#include "serial/SerWin32.h"
 
 #include "Pty.h"
 

@@ -1,0 +1,32 @@
+#pragma once
+// The viewer that shows compiled HTML help files. The program installs one; without it no viewer is available.
+
+#include <string>
+
+class HelpViewer {
+public:
+    virtual ~HelpViewer() = default;
+    // Looks for the viewer; true when it can be used.
+    virtual bool Load() = 0;
+    virtual void Release() = 0;
+    // Shows a page of the help file ("html/120.HTM"); an empty page shows the file's default page.
+    virtual void DisplayTopic(const std::string &file, const std::string &page) = 0;
+    // Shows the file's keyword index, searching for `keyword`.
+    virtual void DisplayIndex(const std::string &file, const std::string &keyword) = 0;
+};
+
+HelpViewer *InstalledHelpViewer();
+void SetHelpViewer(HelpViewer *viewer);   // not owned
+
+// A CHM viewer program found at start: $CORVANE_CHM_VIEWER, else xchm, else kchmviewer on PATH. It opens the file
+// itself; the page and the keyword are not passed on, since these viewers take no common page address.
+class ExternalHelpViewer final : public HelpViewer {
+public:
+    bool Load() override;
+    void Release() override { program_.clear(); }
+    void DisplayTopic(const std::string &file, const std::string &page) override;
+    void DisplayIndex(const std::string &file, const std::string &keyword) override;
+
+private:
+    std::string program_;
+};

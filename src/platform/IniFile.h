@@ -1,0 +1,94 @@
+#pragma once
+// Settings files of the private-profile kind: "[Section]" headers, "Key=Value" lines, ";" comments.
+// Sections and keys are found without regard to ASCII case, the first match wins, values are trimmed and lose one
+// pair of enclosing quotes. Writing changes only the line concerned: comments, unknown keys and order stay.
+
+#include <cstdint>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+class IniError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// The lines of one settings file held in memory.
+class IniDocument {
+public:
+    // A missing file gives an empty document; an unreadable one raises IniError.
+    static IniDocument Load(const std::string &path);
+    // Replaces the file atomically (temporary file, then rename); raises IniError naming the file on failure.
+    void Save(const std::string &path) const;
+
+    bool SectionExists(std::string_view section) const;
+    bool ValueExists(std::string_view section, std::string_view key) const;
+    // The value, or nothing when the section or key is missing. An existing empty value is "".
+    std::optional<std::string> Value(std::string_view section, std::string_view key) const;
+
+    std::string ReadString(std::string_view section, std::string_view key, std::string_view fallback) const;
+    // Decimal, "$" hex or "0x" hex; anything else gives the fallback.
+    int32_t ReadInteger(std::string_view section, std::string_view key, int32_t fallback) const;
+    bool ReadBool(std::string_view section, std::string_view key, bool fallback) const;
+    // The key names of a section in file order, duplicates and lines without "=" included.
+    std::vector<std::string> ReadSection(std::string_view section) const;
+    // "name=value" for each name of ReadSection, with the value as ReadString finds it.
+    std::vector<std::string> ReadSectionValues(std::string_view section) const;
+
+    void WriteString(std::string_view section, std::string_view key, std::string_view value);
+    void WriteInteger(std::string_view section, std::string_view key, int32_t value);
+    void WriteBool(std::string_view section, std::string_view key, bool value);
+    void EraseSection(std::string_view section);
+
+private:
+    struct Range {
+        std::size_t header;   // index of the "[...]" line
+        std::size_t end;      // one past the section's last line
+    };
+    std::optional<Range> findSection(std::string_view section) const;
+    std::optional<std::size_t> findKey(const Range &range, std::string_view key) const;
+
+    std::vector<std::string> lines_;
+    std::string lineEnd_ = "\r\n";
+};
+
+// A settings file by name: every call reads the file afresh, every write rewrites it at once.
+class IniFile {
+public:
+    explicit IniFile(std::string path) : path_(std::move(path)) {}
+    const std::string &path() const { return path_; }
+
+    IniDocument Read() const { return IniDocument::Load(path_); }
+    // Loads, lets `edit` change the document, saves once.
+    template <class Edit>
+    void Update(Edit &&edit) const
+    {
+        IniDocument doc = Read();
+        edit(doc);
+        doc.Save(path_);
+    }
+
+    std::string ReadString(std::string_view section, std::string_view key, std::string_view fallback) const
+    { return Read().ReadString(section, key, fallback); }
+    int32_t ReadInteger(std::string_view section, std::string_view key, int32_t fallback) const
+    { return Read().ReadInteger(section, key, fallback); }
+    bool ReadBool(std::string_view section, std::string_view key, bool fallback) const
+    { return Read().ReadBool(section, key, fallback); }
+    std::vector<std::string> ReadSection(std::string_view section) const { return Read().ReadSection(section); }
+    std::vector<std::string> ReadSectionValues(std::string_view section) const
+    { return Read().ReadSectionValues(section); }
+
+    void WriteString(std::string_view section, std::string_view key, std::string_view value) const
+    { Update([&](IniDocument &d) { d.WriteString(section, key, value); }); }
+    void WriteInteger(std::string_view section, std::string_view key, int32_t value) const
+    { Update([&](IniDocument &d) { d.WriteInteger(section, key, value); }); }
+    void WriteBool(std::string_view section, std::string_view key, bool value) const
+    { Update([&](IniDocument &d) { d.WriteBool(section, key, value); }); }
+    void EraseSection(std::string_view section) const
+    { Update([&](IniDocument &d) { d.EraseSection(section); }); }
+
+private:
+    std::string path_;
+};
