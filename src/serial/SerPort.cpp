@@ -58,6 +58,8 @@ TSerCustomComPort::TSerCustomComPort() = default;
 
 TSerCustomComPort::~TSerCustomComPort()
 {
+    for (const FreeNotification &notification : std::vector(freeNotifications_))   // they deregister meanwhile
+        ReportErrors([&] { notification.callback(*this); });
     *alive_ = false;
     ReportErrors([this] {
         if (IsOpen())
@@ -93,17 +95,15 @@ void TSerCustomComPort::SetComNumber(uint16_t value)
         return;
     const bool wasOpen = IsOpen();
     TTraceLogState tracing = tracing_, logging = logging_;
-    if (wasOpen) {
-        dispatcher_->SaveTriggers(savedTriggers_);
+    // The close saves the triggers and the open restores them, before the port users are told: triggers
+    // that a user adds when told of the open are kept.
+    if (wasOpen)
         SetOpen(false);
-    }
     comNumber_ = value;
     if (wasOpen) {
         SetTracing(tracing);
         SetLogging(logging);
         SetOpen(true);
-        if (dispatcher_)
-            dispatcher_->RestoreTriggers(savedTriggers_);
     }
 }
 
@@ -900,7 +900,7 @@ int32_t TSerCustomComPort::AddStatusTrigger(uint8_t kind)
 
 void TSerCustomComPort::RemoveTrigger(int32_t handle)
 {
-    if (IsOpen())
+    if (dispatcher_)
         CheckException(this, dispatcher_->RemoveTrigger(handle));
 }
 
@@ -936,6 +936,16 @@ void TSerCustomComPort::RegisterUserWindow(QObject *window)
 void TSerCustomComPort::DeregisterUserWindow(QObject *window)
 {
     std::erase_if(portUsers_, [window](const PortUser &u) { return u.window == window; });
+}
+
+void TSerCustomComPort::RegisterFreeNotification(const void *key, TNotifyEvent callback)
+{
+    freeNotifications_.push_back({key, std::move(callback)});
+}
+
+void TSerCustomComPort::DeregisterFreeNotification(const void *key)
+{
+    std::erase_if(freeNotifications_, [key](const FreeNotification &n) { return n.key == key; });
 }
 
 void TSerCustomComPort::Assign(const TSerCustomComPort &source)

@@ -123,9 +123,12 @@ public:
     // Events. Assigning a trigger event tells the dispatcher whether the port wants trigger messages.
     void SetOnTrigger(TTriggerEvent handler);
     void SetOnTriggerAvail(TTriggerAvailEvent handler);
+    const TTriggerAvailEvent &OnTriggerAvail() const { return onTriggerAvail_; }
     void SetOnTriggerData(TTriggerDataEvent handler);
     void SetOnTriggerStatus(TTriggerStatusEvent handler);
+    const TTriggerStatusEvent &OnTriggerStatus() const { return onTriggerStatus_; }
     void SetOnTriggerTimer(TTriggerTimerEvent handler);
+    const TTriggerTimerEvent &OnTriggerTimer() const { return onTriggerTimer_; }
     void SetOnTriggerLineError(TTriggerLineErrorEvent handler);
     void SetOnTriggerModemStatus(TNotifyEvent handler);
     void SetOnTriggerOutbuffFree(TNotifyEvent handler);
@@ -168,6 +171,7 @@ public:
     // Triggers.
     int32_t AddTimerTrigger();
     int32_t AddStatusTrigger(uint8_t kind);
+    // Works while the dispatcher exists, so a user told of the close can still remove its triggers.
     void RemoveTrigger(int32_t handle);
     void SetTimerTrigger(int32_t handle, int32_t ticks, bool activate);
     void SetStatusTrigger(int32_t handle, uint16_t value, bool activate);
@@ -178,6 +182,10 @@ public:
     void DeregisterUserCallback(const void *key);
     void RegisterUserWindow(QObject *window);
     void DeregisterUserWindow(QObject *window);
+    // Told once, first thing when the port is destroyed, while it still works. The key identifies the
+    // callback's owner.
+    void RegisterFreeNotification(const void *key, TNotifyEvent callback);
+    void DeregisterFreeNotification(const void *key);
 
     // Copies the settings and events of another port; this port is left closed.
     void Assign(const TSerCustomComPort &source);
@@ -207,6 +215,10 @@ private:
         QObject *window;
         const void *key;
         TPortUserCallback callback;
+    };
+    struct FreeNotification {
+        const void *key;
+        TNotifyEvent callback;
     };
 
     void DoOpen();
@@ -275,6 +287,7 @@ private:
     bool reopenPending_ = false;
     bool openAfterLoad_ = false;
     std::vector<PortUser> portUsers_;
+    std::vector<FreeNotification> freeNotifications_;
     bool triggersSaved_ = false;
     TTriggerSave savedTriggers_;
     TSerWindow *notifyWindow_ = nullptr;

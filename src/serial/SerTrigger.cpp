@@ -152,6 +152,14 @@ void TSerBaseDispatcher::RestoreTriggers(const TTriggerSave &saved)
     timerTriggers_ = saved.Timers;
     dataTriggers_ = saved.Data;
     statusTriggers_ = saved.Status;
+    // New handles go past the restored ones, so no two triggers share one.
+    const auto passHandles = [this](const auto &list) {
+        for (const auto &trigger : list)
+            nextTriggerHandle_ = std::max(nextTriggerHandle_, uint32_t(trigger.TriggerHandle / 8) + 1);
+    };
+    passHandles(timerTriggers_);
+    passHandles(dataTriggers_);
+    passHandles(statusTriggers_);
 }
 
 void TSerBaseDispatcher::FreeSavedTriggers(TTriggerSave &saved)

@@ -417,9 +417,21 @@ TEST_F(PortTest, ChangingThePortNumberWhileOpenKeepsTheTriggers)
     setenv("SERIAL_COM6", other.devicePath().c_str(), 1);
     port.SetOpen(true);
     const int32_t timer = port.AddTimerTrigger();
+    // A user that adds a trigger of its own at every open.
+    const int key = 0;
+    int32_t userTimer = 0;
+    port.RegisterUserCallback(&key, [&](TSerCustomComPort &p, bool opening) {
+        if (opening)
+            userTimer = p.AddTimerTrigger();
+        else if (userTimer != 0)
+            p.RemoveTrigger(std::exchange(userTimer, 0));
+    });
     port.SetComNumber(6);
     EXPECT_EQ(port.PortState(), TPortState::PortOpen);
     EXPECT_NO_THROW(port.SetTimerTrigger(timer, 1, true));
+    EXPECT_NO_THROW(port.SetTimerTrigger(userTimer, 1, true));
+    EXPECT_NE(userTimer, timer);
+    port.DeregisterUserCallback(&key);
     port.PutString("on six");
     EXPECT_EQ(other.read(2s, 6), "on six");
 }
@@ -472,4 +484,38 @@ TEST_F(PortTest, HandlerExceptionsGoToTheErrorReportAndDeliveryGoesOn)
     ASSERT_TRUE(PumpUntil([&] { return read == "12"; }, 2s));
     port.SetOpen(false);
     EXPECT_EQ(port.PortState(), TPortState::PortClosed);
+}
+
+TEST_F(PortTest, TriggersAcrossACloseKeepDistinctHandlesAndUsersCanRemoveTheirsWhenToldOfTheClose)
+{
+    port.SetOpen(true);
+    const int32_t kept = port.AddTimerTrigger();
+    const int32_t dropped = port.AddStatusTrigger(StatusKind::OutSent);
+    const int key = 0;
+    port.RegisterUserCallback(&key, [&](TSerCustomComPort &p, bool opening) {
+        if (!opening)
+            p.RemoveTrigger(dropped);
+    });
+    port.SetOpen(false);
+    port.DeregisterUserCallback(&key);
+    port.SetOpen(true);
+    EXPECT_THROW(port.SetStatusTrigger(dropped, 0, true), EBadTriggerHandle);
+    const int32_t added = port.AddTimerTrigger();
+    EXPECT_NE(added, kept);
+    port.RemoveTrigger(added);
+    EXPECT_NO_THROW(port.SetTimerTrigger(kept, 1, true));
+}
+
+TEST_F(PortTest, FreeNotificationsComeOnceWhileThePortStillWorks)
+{
+    auto owned = std::make_unique<TSerCustomComPort>();
+    owned->SetComNumber(5);
+    owned->SetOpen(true);
+    std::vector<TPortState> told;
+    const int key = 0, gone = 0;
+    owned->RegisterFreeNotification(&key, [&](TSerCustomComPort &p) { told.push_back(p.PortState()); });
+    owned->RegisterFreeNotification(&gone, [&](TSerCustomComPort &) { told.push_back(TPortState::PortClosed); });
+    owned->DeregisterFreeNotification(&gone);
+    owned.reset();
+    EXPECT_EQ(told, std::vector<TPortState> {TPortState::PortOpen});
 }
