@@ -4,6 +4,8 @@
 
 #include "SerDispatch.h"
 
+#include <pthread.h>
+
 #include <algorithm>
 #include <stdexcept>
 
@@ -31,6 +33,10 @@ void TSerBaseDispatcher::StartThreads()
     comThread_ = std::thread(&TSerBaseDispatcher::ComThreadBody, this);
     dispThread_ = std::thread(&TSerBaseDispatcher::DispThreadBody, this);
     outThread_ = std::thread(&TSerBaseDispatcher::OutThreadBody, this);
+    // Named for debuggers and process listings.
+    pthread_setname_np(comThread_.native_handle(), "ser-event");
+    pthread_setname_np(dispThread_.native_handle(), "ser-dispatch");
+    pthread_setname_np(outThread_.native_handle(), "ser-output");
 }
 
 void TSerBaseDispatcher::RequestThreadStop()
