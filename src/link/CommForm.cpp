@@ -377,26 +377,16 @@ void TCommForm::GetCfgBtnClick()
 void TCommForm::GetConfiguration()
 {
     if (Template->IsEmpty()) return ShowWarning("No template available!");
-    SetWindowEnabled(false);
-    bool ok = false;
-    try {
-        if (CommDM->EnterHostMode()) {
+    const bool ok = RunInHostMode(
+        [] {
             std::vector<std::string> list;
-            ok = CommDM->ReadConfig(list);
-            if (ok) {
-                if (Settings.Debug) DumpConfiguration(list, CommDM->DeviceId);
-                Template->ApplyConfiguration(list);
-                CommDM->RefreshEditView();
-            }
-            CommDM->ExitHostMode();
-        }
-    } catch (...) {
-        leaveHostModeAfterError();
-        SetWindowEnabled(true);
-        ShowStatus("Transfer failed!");
-        throw;
-    }
-    SetWindowEnabled(true);
+            if (!CommDM->ReadConfig(list)) return false;
+            if (Settings.Debug) DumpConfiguration(list, CommDM->DeviceId);
+            Template->ApplyConfiguration(list);
+            CommDM->RefreshEditView();
+            return true;
+        },
+        "Transfer failed!");
     ShowStatus(ok ? "Configuration received" : "Transfer failed!");
 }
 
@@ -406,28 +396,22 @@ void TCommForm::SendCfgBtnClick()
     TLinkOperation operation(*CommDM);
     if (!operation) return QApplication::beep();
 
-    SetWindowEnabled(false);
     ShowStatus("Sending configuration...");
-    bool ok = false;
-    const bool logWasOn = LogBtn->isChecked();
-    try {
-        if (CommDM->EnterHostMode()) {
+    const bool ok = RunInHostMode(
+        [this] {
             const ConfigRecords list = Template->GetConfiguration();
             ShowStatus("Sending configuration...");
-            LogBtn->setChecked(false);   // the records are not logged one by one
-            ok = CommDM->SendConfig(list, EEPROMBtn->isChecked());
-            LogBtn->setChecked(logWasOn);
-            CommDM->ExitHostMode();
-        }
-    } catch (...) {
-        LogBtn->setChecked(logWasOn);
-        leaveHostModeAfterError();
-        ShowStatus("Transfer failed!");
-        SetWindowEnabled(true);
-        throw;
-    }
+            // The records are not logged one by one; the log is back on for leaving host mode.
+            struct LogPause {
+                QToolButton *button;
+                bool wasOn;
+                ~LogPause() { button->setChecked(wasOn); }
+            } pause {LogBtn, LogBtn->isChecked()};
+            LogBtn->setChecked(false);
+            return CommDM->SendConfig(list, EEPROMBtn->isChecked());
+        },
+        "Transfer failed!");
     ShowStatus(ok ? "Configuration sent" : "Transfer failed!");
-    SetWindowEnabled(true);
 }
 
 void TCommForm::DefaultBtnClick()
@@ -435,22 +419,13 @@ void TCommForm::DefaultBtnClick()
     TLinkOperation operation(*CommDM);
     if (!operation) return QApplication::beep();
 
-    SetWindowEnabled(false);
-    bool ok = false;
-    try {
-        if (CommDM->EnterHostMode()) {
+    const bool ok = RunInHostMode(
+        [this] {
             ShowStatus("Restoring defaults...");
-            ok = CommDM->RestoreDefaults(EEPROMBtn->isChecked());
-            CommDM->ExitHostMode();
-        }
-    } catch (...) {
-        leaveHostModeAfterError();
-        ShowStatus("Command failed!");
-        SetWindowEnabled(true);
-        throw;
-    }
+            return CommDM->RestoreDefaults(EEPROMBtn->isChecked());
+        },
+        "Command failed!");
     ShowStatus(ok ? "Defaults restored" : "Command failed!");
-    SetWindowEnabled(true);
     if (ok && AskYesNo("Update edit window?\rWarning: the current configuration will be overwritten!"))
         GetConfiguration();
 }
@@ -461,22 +436,32 @@ void TCommForm::CustBtnClick(int n)
     if (!operation) return QApplication::beep();
 
     const std::string caption = Settings.CustomBtnCaption[std::size_t(n - 1)];
+    const bool ok = RunInHostMode(
+        [&] {
+            ShowStatus(caption + "...");
+            return CommDM->CustomCommand(n);
+        },
+        "Command failed!");
+    ShowStatus(ok ? caption + " OK" : "Command failed!");
+}
+
+bool TCommForm::RunInHostMode(const std::function<bool()> &work, const std::string &failure)
+{
     SetWindowEnabled(false);
     bool ok = false;
     try {
         if (CommDM->EnterHostMode()) {
-            ShowStatus(caption + "...");
-            ok = CommDM->CustomCommand(n);
+            ok = work();
             CommDM->ExitHostMode();
         }
     } catch (...) {
         leaveHostModeAfterError();
-        ShowStatus("Command failed!");
         SetWindowEnabled(true);
+        ShowStatus(failure);
         throw;
     }
-    ShowStatus(ok ? caption + " OK" : "Command failed!");
     SetWindowEnabled(true);
+    return ok;
 }
 
 void TCommForm::InterBtnClick()

@@ -9,6 +9,7 @@
 #include <QMdiSubWindow>
 
 #include <array>
+#include <functional>
 #include <string>
 
 class QAction;
@@ -79,6 +80,10 @@ private:
     void SetWindowEnabled(bool enabled);
     // Get without the operation guard: also run by Connect and after Default.
     void GetConfiguration();
+    // Runs `work` with the window disabled and the reader in host mode; false when host mode could not be
+    // entered. Whatever happens the window is enabled again and the reader leaves host mode; after an error
+    // `failure` is shown and the error goes on to the default report.
+    bool RunInHostMode(const std::function<bool()> &work, const std::string &failure);
 
     QWidget *body_;
 };
