@@ -483,6 +483,8 @@ void TCommForm::InterBtnClick()
 {
     InterItem->setChecked(InterBtn->isChecked());
     CommDM->Interactive = InterBtn->isChecked();
+    // The editor shows its values in red while interactive mode is on.
+    if (auto *editor = dynamic_cast<QWidget *>(CommDM->EditView)) editor->update();
 }
 
 void TCommForm::LogBtnClick() { LogItem->setChecked(LogBtn->isChecked()); }
