@@ -78,7 +78,6 @@ TEditForm::TEditForm(QWidget *parent) : QMdiSubWindow(parent)
 
     EditForm = this;
     CommDM->EditView = this;
-    move(0, 0);
     UpdateCaption();
     Grid->hide();
     Grid->verticalHeader()->setDefaultSectionSize(std::max(kMinRowHeight, Combo->sizeHint().height()));
@@ -92,6 +91,11 @@ TEditForm::~TEditForm()
     for (QObject *sender : std::initializer_list<QObject *> {Combo, Grid, Grid->selectionModel(),
                                                              Grid->verticalScrollBar(), TabSet})
         disconnect(sender, nullptr, this, nullptr);
+    Unregister();
+}
+
+void TEditForm::Unregister()
+{
     if (CommDM && CommDM->EditView == this) CommDM->EditView = nullptr;
     if (EditForm == this) EditForm = nullptr;
 }
@@ -193,6 +197,7 @@ void TEditForm::buildMenus()
 void TEditForm::showEvent(QShowEvent *event)
 {
     QMdiSubWindow::showEvent(event);
+    move(0, 0);
     setFixedWidth(widget()->width() + contentsMargins().left() + contentsMargins().right());
 }
 
@@ -205,6 +210,8 @@ void TEditForm::closeEvent(QCloseEvent *event)
         return;
     }
     QMdiSubWindow::closeEvent(event);
+    // Closed is gone, also while its deletion waits for a wait of the link to end.
+    if (event->isAccepted()) Unregister();
 }
 
 void TEditForm::changeEvent(QEvent *event)
@@ -403,8 +410,9 @@ void TEditForm::SelectEntryValue(const TTplEnt &entry)
 void TEditForm::ApplyValue()
 {
     TTplEnt *entry = VisibleEntry(ComboRow);
-    if (Sending) {
-        // One value at a time: the list goes back to what the entry holds.
+    if (Sending || CommDM->OperationRunning) {
+        // One value at a time, and none while the link may be replacing the template: the list goes back to
+        // what the entry holds.
         if (entry) SelectEntryValue(*entry);
         return QApplication::beep();
     }

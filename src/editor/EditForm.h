@@ -75,6 +75,7 @@ protected:
 private:
     void buildControls();
     void buildMenus();
+    void Unregister();
     // The current page's shown entry in that row; nullptr outside the page.
     TTplEnt *VisibleEntry(int row) const;
     // What the focused value cell of the row shows: the value list, the "..." button, or neither.
