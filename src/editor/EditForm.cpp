@@ -256,6 +256,9 @@ bool TEditForm::eventFilter(QObject *watched, QEvent *event)
 
 void TEditForm::RefreshAll()
 {
+    // The template may have been replaced: values browsed in an open list belong to none of its entries.
+    Combo->PendingChanges = 0;
+    Combo->hidePopup();
     UpdateCaption();
     FillTabs();
     UpdateRowCount();

@@ -54,7 +54,14 @@ bool TGridCombo::BrowseOpenList(const QKeyEvent &event)
     const int row = highlighted.isValid() ? highlighted.row() : currentIndex();
     int target = 0;
     switch (event.key()) {
+    case Qt::Key_PageUp:
+    case Qt::Key_PageDown:
+        hidePopup();
+        PostToGrid(event);
+        return true;
+    case Qt::Key_Left:
     case Qt::Key_Up: target = row - 1; break;
+    case Qt::Key_Right:
     case Qt::Key_Down: target = row + 1; break;
     case Qt::Key_Home: target = 0; break;
     case Qt::Key_End: target = count() - 1; break;

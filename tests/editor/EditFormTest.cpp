@@ -5,6 +5,7 @@
 
 #include <QMdiArea>
 #include <QMenu>
+#include <QScrollBar>
 #include <QTabBar>
 #include <QToolButton>
 
@@ -80,6 +81,29 @@ TEST_F(EditFormTest, PageKeysSwitchPagesUpToTheFirstAndTheLast)
     for (int i = 0; i < 4; ++i) pressKey(form->Grid, Qt::Key_PageUp);
     EXPECT_EQ(form->CurrentPage, int(General));
     EXPECT_EQ(form->Grid->Row(), 1);
+
+    // From the open list too: it closes first.
+    form->Combo->showPopup();
+    pressKey(form->Combo->view(), Qt::Key_PageDown);
+    EXPECT_FALSE(form->Combo->ListOpen);
+    PumpUntil([&] { return form->CurrentPage == Codes; }, 1s);
+    EXPECT_EQ(form->CurrentPage, int(Codes));
+}
+
+TEST_F(EditFormTest, ScrollingHidesTheListUntilARowIsChosen)
+{
+    openEditor();
+    form->resize(form->width(), 140);
+    PumpFor(50ms);
+    form->Grid->SetRow(5);   // below the shown part: the grid scrolls, then the list comes
+    ASSERT_GT(form->Grid->verticalScrollBar()->value(), 0);
+    EXPECT_FALSE(form->Combo->isHidden());
+    EXPECT_EQ(form->Combo->geometry().topLeft(), form->Grid->CellRect(1, 5).topLeft());
+    form->Grid->verticalScrollBar()->setValue(0);
+    EXPECT_TRUE(form->Combo->isHidden());
+    clickAt(form->Grid->viewport(), form->Grid->CellRect(1, 1).center());
+    EXPECT_FALSE(form->Combo->isHidden());
+    EXPECT_EQ(form->ComboRow, 1);
 }
 
 TEST_F(EditFormTest, ValuesChosenByKeyAndMouseAreTheConfiguration)
