@@ -107,6 +107,15 @@ TEST_F(InteractiveTest, ValuesBrowsedInTheOpenListAreSentOnceWhenItCloses)
     form->Combo->hidePopup();
     PumpFor(100ms);
     EXPECT_TRUE(sim.received().empty());
+
+    // A question is asked when the value is chosen, not again when the list closes.
+    showPage(Safety);
+    ui.answer(true);
+    form->Combo->showPopup();
+    pressKey(form->Combo->view(), Qt::Key_Down);
+    pressKey(form->Combo->view(), Qt::Key_Escape);
+    EXPECT_EQ(ui.questions(), std::vector<std::string> {"Reset all settings"});
+    EXPECT_EQ(sim.receivedBytes(), singleCommand(readerRecord("RS", 1)));
 }
 
 TEST_F(InteractiveTest, WhileAValueIsSentNothingElseChangesAndTheWindowStays)
