@@ -3,6 +3,7 @@
 #include "BackgroundArea.h"
 #include "Splash.h"
 #include "common/Wrn.h"
+#include "editor/EditForm.h"
 #include "link/CVComm.h"
 #include "link/CommForm.h"
 #include "model/LocalizedNames.h"
@@ -134,7 +135,7 @@ void TMainForm::buildMenus()
     Help1->addSeparator();
     About1 = Help1->addAction("&About");
     // Windows this build does not have.
-    for (QAction *a : {Edit1, Terminal1, Setup1, HelpContents, HelpSearch, About1}) a->setEnabled(false);
+    for (QAction *a : {Terminal1, Setup1, HelpContents, HelpSearch, About1}) a->setEnabled(false);
 }
 
 void TMainForm::buildToolBar()
@@ -149,7 +150,7 @@ void TMainForm::buildToolBar()
     TermBtn = toolButton("&Terminal", "Terminal", QStyle::SP_FileDialogListView);
     SetupBtn = toolButton("&Setup", "Setup", QStyle::SP_FileDialogInfoView);
     ExitBtn = toolButton("E&xit", "Exit Corvane", QStyle::SP_DialogCloseButton);
-    for (QToolButton *b : {EditBtn, TermBtn, SetupBtn}) b->setEnabled(false);
+    for (QToolButton *b : {TermBtn, SetupBtn}) b->setEnabled(false);
     connect(CommBtn, &QToolButton::clicked, this, Guarded([this] { CommBtnClick(); }));
     connect(EditBtn, &QToolButton::clicked, this, Guarded([this] { EditBtnClick(); }));
     connect(ExitBtn, &QToolButton::clicked, this, Guarded([this] { ExitBtnClick(); }));
@@ -224,11 +225,22 @@ void TMainForm::CommBtnClick()
     }
 }
 
-void TMainForm::EditBtnClick() {}
+void TMainForm::EditBtnClick()
+{
+    if (CommDM->HasEditView()) {
+        MdiArea->setActiveSubWindow(EditForm);
+        return;
+    }
+    auto *form = new TEditForm;
+    MdiArea->addSubWindow(form);
+    form->resize(form->width(), MdiArea->viewport()->height());
+    form->show();
+}
 
 void TMainForm::OpenEditView()
 {
     EditBtnClick();
+    if (CommDM->HasEditView()) EditForm->RefreshAll();
 }
 
 void TMainForm::EnableSpecialMenu(bool enabled)

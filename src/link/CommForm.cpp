@@ -468,6 +468,9 @@ void TCommForm::InterBtnClick()
 {
     InterItem->setChecked(InterBtn->isChecked());
     CommDM->Interactive = InterBtn->isChecked();
+    // The editor shows its values in red while interactive mode is on.
+    if (auto *editor = dynamic_cast<QWidget *>(CommDM->EditView))
+        for (QWidget *control : editor->findChildren<QWidget *>()) control->update();
 }
 
 void TCommForm::LogBtnClick() { LogItem->setChecked(LogBtn->isChecked()); }
