@@ -10,6 +10,7 @@
 #include <QComboBox>
 #include <QEvent>
 #include <QGridLayout>
+#include <QGuiApplication>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -17,8 +18,10 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QRegularExpressionValidator>
+#include <QScreen>
 #include <QSignalBlocker>
 #include <QVBoxLayout>
+#include <QWindow>
 
 namespace {
 
@@ -113,6 +116,13 @@ bool TMacroForm::event(QEvent *e)
 {
     if (e->type() == QEvent::WindowActivate) ReportErrors([this] { FormActivate(); });
     return QDialog::event(e);
+}
+
+void TMacroForm::showEvent(QShowEvent *e)
+{
+    QDialog::showEvent(e);
+    const QRect screen = (windowHandle() ? windowHandle()->screen() : QGuiApplication::primaryScreen())->geometry();
+    move(screen.center() - rect().center());
 }
 
 void TMacroForm::loadMacros()

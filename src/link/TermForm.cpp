@@ -136,10 +136,8 @@ TTermForm::TTermForm(QWidget *parent) : QMdiSubWindow(parent)
         ETXBtn->setToolTip("ASCII Stop");
     }
     const double scale = QGuiApplication::primaryScreen()->logicalDotsPerInch() / 96.0;
-    move(20, 20);
     resize(int(459 * scale), int(340 * scale));
     setMinimumWidth(int(420 * scale));
-    RestoreFormBounds(*this, Settings.TermBounds);
 }
 
 TTermForm::~TTermForm()
@@ -272,6 +270,16 @@ void TTermForm::CmdPanelResize()
     STXBtn->move(ETXBtn->x() - STXBtn->width() + 1, 2);
     ChrCombo->move(STXBtn->x() - 4 - ChrCombo->width(), 2);
     CmdEdit->resize(std::max(0, ChrCombo->x() - 4 - CmdEdit->x()), CmdEdit->sizeHint().height());
+}
+
+void TTermForm::showEvent(QShowEvent *event)
+{
+    QMdiSubWindow::showEvent(event);
+    // Placed once it stands in the MDI client, which places new windows by itself.
+    if (placed_) return;
+    placed_ = true;
+    move(20, 20);
+    RestoreFormBounds(*this, Settings.TermBounds);
 }
 
 void TTermForm::closeEvent(QCloseEvent *event)

@@ -68,6 +68,7 @@ public:
     QTimer *Timer;   // gives the command line the focus once, 100 ms after creation
 
 protected:
+    void showEvent(QShowEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
 
@@ -86,6 +87,7 @@ private:
     void unregister();
 
     bool sending_ = false;
+    bool placed_ = false;
 };
 
 // The Terminal while it is open (test `CommDM->HasTermView()` first).

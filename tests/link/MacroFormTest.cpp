@@ -74,6 +74,7 @@ TEST_F(MacroFormTest, RoundTripToTheIni)
         d.ChrCombo->setCurrentIndex(7);
         emit d.ChrCombo->activated(7);
         d.StartCombo->setCurrentIndex(0x10);
+        d.grab().save(QString(CORVANE_ARTIFACT_DIR) + "/corvane-macro-editor.png");   // for a person to look at
         d.OkBtn->click();
     });
 

@@ -8,6 +8,7 @@
 #include <QLabel>
 #include <QListView>
 #include <QMenu>
+#include <QTimer>
 #include <QToolButton>
 
 using namespace std::chrono_literals;
@@ -196,6 +197,19 @@ TEST_F(TermFormTest, ASendIsRefusedWhileAnotherOperationHoldsTheLink)
     EXPECT_EQ(lines(), Lines {""});
     typeAndEnter("");
     EXPECT_EQ(sim.receivedBytes(), "A");
+}
+
+TEST_F(TermFormTest, TheWindowStaysWhileItsOwnSendWaits)
+{
+    openTerminal();
+    bool closed = true;
+    QTimer::singleShot(100ms, [&] { closed = term->close(); });
+    typeAndEnter("A");   // waits 9 ticks for the answer
+    EXPECT_FALSE(closed);
+    PumpFor(50ms);
+    ASSERT_FALSE(term.isNull());
+    EXPECT_TRUE(link->HasTermView());
+    EXPECT_TRUE(term->close());
 }
 
 TEST_F(TermFormTest, ALogWriteErrorClosesTheLogWithOneWarningAndDoesNotBreakAWait)
