@@ -6,6 +6,7 @@
 #include "editor/EditForm.h"
 #include "link/CVComm.h"
 #include "link/CommForm.h"
+#include "link/TermForm.h"
 #include "model/LocalizedNames.h"
 #include "model/Settings.h"
 #include "model/SettingsModule.h"
@@ -124,8 +125,7 @@ void TMainForm::buildMenus()
     Tools1->addSeparator();
     Edit1 = Tools1->addAction("&Edit", QKeySequence("Ctrl+E"), this, Guarded([this] { EditBtnClick(); }));
     Control1 = Tools1->addAction("&Control", QKeySequence("Ctrl+C"), this, Guarded([this] { CommBtnClick(); }));
-    Terminal1 = Tools1->addAction("&Terminal");
-    Terminal1->setShortcut(QKeySequence("Ctrl+T"));
+    Terminal1 = Tools1->addAction("&Terminal", QKeySequence("Ctrl+T"), this, Guarded([this] { TermBtnClick(); }));
     Setup1 = Tools1->addAction("&Setup");
     Setup1->setShortcut(QKeySequence("Ctrl+S"));
 
@@ -135,7 +135,7 @@ void TMainForm::buildMenus()
     Help1->addSeparator();
     About1 = Help1->addAction("&About");
     // Windows this build does not have.
-    for (QAction *a : {Terminal1, Setup1, HelpContents, HelpSearch, About1}) a->setEnabled(false);
+    for (QAction *a : {Setup1, HelpContents, HelpSearch, About1}) a->setEnabled(false);
 }
 
 void TMainForm::buildToolBar()
@@ -150,9 +150,10 @@ void TMainForm::buildToolBar()
     TermBtn = toolButton("&Terminal", "Terminal", QStyle::SP_FileDialogListView);
     SetupBtn = toolButton("&Setup", "Setup", QStyle::SP_FileDialogInfoView);
     ExitBtn = toolButton("E&xit", "Exit Corvane", QStyle::SP_DialogCloseButton);
-    for (QToolButton *b : {TermBtn, SetupBtn}) b->setEnabled(false);
+    SetupBtn->setEnabled(false);
     connect(CommBtn, &QToolButton::clicked, this, Guarded([this] { CommBtnClick(); }));
     connect(EditBtn, &QToolButton::clicked, this, Guarded([this] { EditBtnClick(); }));
+    connect(TermBtn, &QToolButton::clicked, this, Guarded([this] { TermBtnClick(); }));
     connect(ExitBtn, &QToolButton::clicked, this, Guarded([this] { ExitBtnClick(); }));
     ControlBar->addWidget(CommBtn);
     ControlBar->addWidget(EditBtn);
@@ -234,6 +235,17 @@ void TMainForm::EditBtnClick()
     auto *form = new TEditForm;
     MdiArea->addSubWindow(form);
     form->resize(form->width(), MdiArea->viewport()->height());
+    form->show();
+}
+
+void TMainForm::TermBtnClick()
+{
+    if (CommDM->HasTermView()) {
+        MdiArea->setActiveSubWindow(TermForm);
+        return;
+    }
+    auto *form = new TTermForm;
+    MdiArea->addSubWindow(form);
     form->show();
 }
 

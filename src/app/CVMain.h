@@ -37,6 +37,8 @@ public:
 
     void CommBtnClick();
     void EditBtnClick();
+    // Opens the Terminal, or brings it to the front.
+    void TermBtnClick();
     void ExitBtnClick();
     void Toolbar1Click();
     void TimerTimer();

@@ -1,6 +1,7 @@
 #include "CommForm.h"
 
 #include "CVComm.h"
+#include "TermForm.h"
 #include "common/BsTypes.h"
 #include "common/ByteDisplay.h"
 #include "common/Wrn.h"
@@ -249,6 +250,7 @@ void TCommForm::AddLog(const std::string &line, bool force)
     const std::string errorText = deviceError ? BytesToDisplay(StrBefore(line.substr(2), "\r"), " ") : std::string();
     if (LogBtn->isChecked() || force)
         LogMemo->appendPlainText(FromCp1252(deviceError ? errorText : BytesToDisplay(line, "")));
+    if (CommDM->HasTermView() && line.rfind("TX: ", 0) == 0) TermForm->ShowSentLine(line.substr(4));
     if (deviceError) ShowWarning("Error " + errorText);
 }
 

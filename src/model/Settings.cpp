@@ -107,9 +107,14 @@ void ReadTermMacros(const IniDocument &ini)
     for (const std::string &key : ini.ReadSection("TermMacros")) {
         Settings.TermMacroList.push_back(key + "=" + bytesOf(Cut(ini.ReadString("TermMacros", key, ""), 255), errors));
     }
+    SortTermMacros();
+    errors.raise();
+}
+
+void SortTermMacros()
+{
     std::stable_sort(Settings.TermMacroList.begin(), Settings.TermMacroList.end(),
                      [](const std::string &a, const std::string &b) { return UpperCase(a) < UpperCase(b); });
-    errors.raise();
 }
 
 void WriteTermMacros(IniDocument &ini)

@@ -89,6 +89,8 @@ void ReadMultiSection(bool useDefault);
 
 void ReadCustomButtons(const IniDocument &ini);
 void ReadTermMacros(const IniDocument &ini);
+// Sorts TermMacroList without regard to case; equal lines keep their order.
+void SortTermMacros();
 void WriteTermMacros(IniDocument &ini);
 TFormRect ReadFormRect(const IniDocument &ini, const std::string &key);
 void WriteFormRect(IniDocument &ini, const std::string &key, const TFormRect &rect);

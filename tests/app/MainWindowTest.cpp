@@ -5,6 +5,7 @@
 #include "app/CVMain.h"
 #include "link/CVComm.h"
 #include "link/CommForm.h"
+#include "link/TermForm.h"
 #include "model/HostCommands.h"
 #include "model/Settings.h"
 #include "model/SettingsModule.h"
@@ -17,6 +18,7 @@
 #include <QMenuBar>
 #include <QScreen>
 #include <QToolBar>
+#include <QToolButton>
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -184,4 +186,21 @@ TEST_F(MainWindowTest, ChildrenThatStickOutAreMovedIn)
     PumpFor(50ms);
     EXPECT_EQ(CommForm->x(), window->MdiArea->width() - 2 - CommForm->width());
     EXPECT_EQ(CommForm->y(), 10);
+}
+
+TEST_F(MainWindowTest, TerminalOpensOnceAndMergesItsMenus)
+{
+    open("");
+    EXPECT_TRUE(window->TermBtn->isEnabled());
+    EXPECT_TRUE(window->Terminal1->isEnabled());
+    window->Terminal1->trigger();
+    ASSERT_TRUE(CommDM->HasTermView());
+    TTermForm *first = TermForm;
+    EXPECT_EQ(first->pos(), QPoint(20, 20));
+    PumpFor(50ms);
+    window->MdiArea->setActiveSubWindow(TermForm);
+    EXPECT_EQ(menuTitles(*window), (QStringList {"&File", "&Windows", "C&ommands", "&Macro", "&Help"}));
+    window->TermBtn->click();
+    EXPECT_EQ(TermForm, first);
+    EXPECT_EQ(window->MdiArea->subWindowList().size(), 1);
 }

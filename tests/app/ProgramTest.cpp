@@ -8,6 +8,7 @@
 #include "app/Program.h"
 #include "link/CVComm.h"
 #include "link/CommForm.h"
+#include "link/TermForm.h"
 #include "model/Settings.h"
 
 #include <QMdiArea>
@@ -145,4 +146,23 @@ TEST_F(ProgramTest, ClosingWhileTheLinkWaitsIsPostponed)
     });
     EXPECT_EQ(CorvaneMain(dir.file("corvane"), ""), 0);
     EXPECT_EQ(ui.questions().size(), 2u);
+}
+
+TEST_F(ProgramTest, ExitFreesTheTerminalWhichKeepsItsBounds)
+{
+    setenv("SERIAL_COM1", dir.file("no-such-device").c_str(), 1);
+    writeIni("[Forms]\r\nTerm=30,40,500,360\r\n");
+    whenReady([&] {
+        if (!CommForm) return false;
+        MainForm->TermBtnClick();
+        EXPECT_EQ(TermForm->geometry(), QRect(30, 40, 500, 360));
+        TermForm->move(25, 35);
+        TermForm->resize(480, 350);
+        ui.answer(true);   // "Exit Corvane?"
+        MainForm->close();
+        return true;
+    });
+    EXPECT_EQ(CorvaneMain(dir.file("corvane"), ""), 0);
+    EXPECT_EQ(TermForm, nullptr);
+    EXPECT_NE(dir.read("CORVANE.INI").find("Term=25,35,480,350"), std::string::npos);
 }
