@@ -139,9 +139,8 @@ int32_t TSerBaseDispatcher::OpenPort(const TSerOpenParams &params)
     RefreshLineErrors();
     {
         std::lock_guard lock(triggerLock_);
-        traceOn_ = logOn_ = false;
-        trace_.reset();
-        log_.reset();
+        trace_.Abort();
+        log_.Abort();
         logStart_ = SerMsCount();
     }
     StartThreads();

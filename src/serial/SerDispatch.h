@@ -265,12 +265,12 @@ private:
     // Trace and log; while they are off an event costs one test.
     void Trace(char kind, const uint8_t *bytes, uint32_t count)
     {
-        if (traceOn_.load(std::memory_order_relaxed))
+        if (trace_.On())
             TraceBytes(kind, bytes, count);
     }
     void Log(uint8_t type, uint8_t subType, uint32_t value, const void *data = nullptr, uint32_t length = 0)
     {
-        if (logOn_.load(std::memory_order_relaxed))
+        if (log_.On())
             AddLogEntry(type, subType, length, data, value);
     }
     void TraceBytes(char kind, const uint8_t *bytes, uint32_t count);
@@ -330,11 +330,9 @@ private:
     uint32_t scanPos_ = 0;     // dispatcher thread
     uint32_t notifyPos_ = 0;   // dispatcher thread
 
-    // Trace and log (trigger lock; the on flags are also read without it).
-    std::unique_ptr<TSerTraceRing> trace_;
-    std::unique_ptr<TSerLogRing> log_;
-    std::atomic<bool> traceOn_ {false};
-    std::atomic<bool> logOn_ {false};
+    // Trace and log (trigger lock; whether they are on is also read without it).
+    TSerRecording<TSerTraceRing> trace_;
+    TSerRecording<TSerLogRing> log_;
     int64_t logStart_ = 0;   // milliseconds at OpenPort
 
     // Threads.

@@ -50,6 +50,16 @@ int32_t WriteDumpFile(const std::string &fileName, const std::string &text, bool
     return WriteFileAtomically(path, text) ? 0 : NegatedError(errno);
 }
 
+// Makes the text of a dump and writes it.
+int32_t WriteDump(const std::string &fileName, bool append, const auto &makeText)
+{
+    try {
+        return WriteDumpFile(fileName, makeText(), append);
+    } catch (const std::bad_alloc &) {
+        return SerCode::OutOfMemory;
+    }
+}
+
 } // namespace
 
 // ---- Trace ----
@@ -57,53 +67,40 @@ int32_t WriteDumpFile(const std::string &fileName, const std::string &text, bool
 int32_t TSerBaseDispatcher::InitTracing(uint32_t size)
 {
     std::lock_guard lock(triggerLock_);
-    if (trace_) {
-        trace_->Clear();
-    } else {
-        if (size > MaxTraceEntries)
-            return SerCode::BadArgument;
-        try {
-            trace_ = std::make_unique<TSerTraceRing>(size);
-        } catch (const std::bad_alloc &) {
-            return SerCode::OutOfMemory;
-        }
-    }
-    traceOn_ = true;
-    return 0;
+    if (!trace_.Get() && size > MaxTraceEntries)
+        return SerCode::BadArgument;
+    return trace_.Start(size) ? 0 : SerCode::OutOfMemory;
 }
 
 void TSerBaseDispatcher::ClearTracing()
 {
     std::lock_guard lock(triggerLock_);
-    if (trace_)
-        trace_->Clear();
+    trace_.Clear();
 }
 
 void TSerBaseDispatcher::AbortTracing()
 {
     std::lock_guard lock(triggerLock_);
-    traceOn_ = false;
-    trace_.reset();
+    trace_.Abort();
 }
 
 void TSerBaseDispatcher::ResumeTracing()
 {
     std::lock_guard lock(triggerLock_);
-    if (trace_)
-        traceOn_ = true;
+    trace_.Resume();
 }
 
 void TSerBaseDispatcher::PauseTracing()
 {
     std::lock_guard lock(triggerLock_);
-    traceOn_ = false;
+    trace_.Pause();
 }
 
 void TSerBaseDispatcher::AddTraceEntry(char kind, uint8_t byte)
 {
     std::lock_guard lock(triggerLock_);
-    if (trace_)
-        trace_->Add(kind, byte);
+    if (TSerTraceRing *trace = trace_.Get())
+        trace->Add(kind, byte);
 }
 
 void TSerBaseDispatcher::TraceBytes(char kind, const uint8_t *bytes, uint32_t count)
@@ -126,16 +123,11 @@ int32_t TSerBaseDispatcher::AppendTrace(const std::string &fileName, bool hex)
 int32_t TSerBaseDispatcher::WriteTrace(const std::string &fileName, bool hex, bool append)
 {
     std::lock_guard lock(triggerLock_);
-    traceOn_ = false;
     // The trace ends here however the writing goes.
-    const std::unique_ptr<TSerTraceRing> trace = std::move(trace_);
+    const std::unique_ptr<TSerTraceRing> trace = trace_.End();
     if (!trace || trace->Empty())
         return 0;
-    try {
-        return WriteDumpFile(fileName, TraceDumpText(trace->Entries(), hex), append);
-    } catch (const std::bad_alloc &) {
-        return SerCode::OutOfMemory;
-    }
+    return WriteDump(fileName, append, [&] { return TraceDumpText(trace->Entries(), hex); });
 }
 
 // ---- Dispatch log ----
@@ -143,52 +135,39 @@ int32_t TSerBaseDispatcher::WriteTrace(const std::string &fileName, bool hex, bo
 int32_t TSerBaseDispatcher::InitLogging(uint32_t size)
 {
     std::lock_guard lock(triggerLock_);
-    if (log_) {
-        log_->Clear();
-    } else {
-        try {
-            log_ = std::make_unique<TSerLogRing>(size);
-        } catch (const std::bad_alloc &) {
-            return SerCode::OutOfMemory;
-        }
-    }
-    logOn_ = true;
-    return 0;
+    return log_.Start(size) ? 0 : SerCode::OutOfMemory;
 }
 
 void TSerBaseDispatcher::ClearLogging()
 {
     std::lock_guard lock(triggerLock_);
-    if (log_)
-        log_->Clear();
+    log_.Clear();
 }
 
 void TSerBaseDispatcher::AbortLogging()
 {
     std::lock_guard lock(triggerLock_);
-    logOn_ = false;
-    log_.reset();
+    log_.Abort();
 }
 
 void TSerBaseDispatcher::ResumeLogging()
 {
     std::lock_guard lock(triggerLock_);
-    if (log_)
-        logOn_ = true;
+    log_.Resume();
 }
 
 void TSerBaseDispatcher::PauseLogging()
 {
     std::lock_guard lock(triggerLock_);
-    logOn_ = false;
+    log_.Pause();
 }
 
 void TSerBaseDispatcher::AddLogEntry(uint8_t type, uint8_t subType, uint32_t length, const void *data,
                                      uint32_t value)
 {
     std::lock_guard lock(triggerLock_);
-    if (log_)
-        log_->Add(type, subType, uint32_t(SerMsCount() - logStart_), value, data, length);
+    if (TSerLogRing *log = log_.Get())
+        log->Add(type, subType, uint32_t(SerMsCount() - logStart_), value, data, length);
 }
 
 int32_t TSerBaseDispatcher::DumpLog(const std::string &fileName, bool hex)
@@ -204,13 +183,8 @@ int32_t TSerBaseDispatcher::AppendLog(const std::string &fileName, bool hex)
 int32_t TSerBaseDispatcher::WriteLog(const std::string &fileName, bool hex, bool append)
 {
     std::lock_guard lock(triggerLock_);
-    logOn_ = false;
-    const std::unique_ptr<TSerLogRing> log = std::move(log_);
+    const std::unique_ptr<TSerLogRing> log = log_.End();
     if (!log || log->Empty())
         return 0;
-    try {
-        return WriteDumpFile(fileName, LogDumpText(*log, hex), append);
-    } catch (const std::bad_alloc &) {
-        return SerCode::OutOfMemory;
-    }
+    return WriteDump(fileName, append, [&] { return LogDumpText(*log, hex); });
 }

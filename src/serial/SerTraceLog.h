@@ -2,7 +2,10 @@
 // The two diagnostic records of a dispatcher: the trace, a ring of the bytes received and sent, and the
 // dispatch log, a byte ring of time-stamped records of internal events.
 
+#include <atomic>
 #include <cstdint>
+#include <memory>
+#include <new>
 #include <vector>
 
 // Kind letters of trace entries.
@@ -79,4 +82,50 @@ private:
     uint32_t head_ = 0;   // where the next record goes
     uint32_t tail_ = 0;   // the oldest record
     uint32_t free_ = 0;
+};
+
+// A trace or log ring, present or not, and whether events go into it. The owner guards it with one lock;
+// On() may be read without it.
+template <class Ring>
+class TSerRecording {
+public:
+    // Clears the present ring, or makes a new one of `size`; false when it cannot be had.
+    bool Start(uint32_t size)
+    {
+        if (ring_) {
+            ring_->Clear();
+        } else {
+            try {
+                ring_ = std::make_unique<Ring>(size);
+            } catch (const std::bad_alloc &) {
+                return false;
+            }
+        }
+        on_ = true;
+        return true;
+    }
+    void Clear()
+    {
+        if (ring_)
+            ring_->Clear();
+    }
+    void Abort() { End(); }
+    void Resume()
+    {
+        if (ring_)
+            on_ = true;
+    }
+    void Pause() { on_ = false; }
+    bool On() const { return on_.load(std::memory_order_relaxed); }
+    Ring *Get() const { return ring_.get(); }
+    // Switches off and hands the ring over.
+    std::unique_ptr<Ring> End()
+    {
+        on_ = false;
+        return std::move(ring_);
+    }
+
+private:
+    std::unique_ptr<Ring> ring_;
+    std::atomic<bool> on_ {false};
 };

@@ -1,9 +1,8 @@
 // The port component's Tracing and Logging on a pty, with their files written to a temporary current folder.
 
 #include "serial/SerExcept.h"
-#include "serial/SerPort.h"
 
-#include "Pty.h"
+#include "PtyPortTest.h"
 #include "Pump.h"
 #include "TempDir.h"
 
@@ -16,23 +15,14 @@ using namespace std::chrono_literals;
 
 namespace {
 
-struct TracePortTest : ::testing::Test {
-    testsupport::Pty pty;
+struct TracePortTest : PtyPortTest {
     testsupport::TempDir dir;
     testsupport::ScopedCwd cwd {dir.path()};
-    TSerCustomComPort port;
 
-    void SetUp() override
-    {
-        setenv("SERIAL_NO_DEFAULT_PORTS", "1", 1);
-        setenv("SERIAL_COM5", pty.devicePath().c_str(), 1);
-        port.SetComNumber(5);
-        port.SetAutoOpen(false);
-    }
     void TearDown() override
     {
-        unsetenv("SERIAL_COM5");
-        unsetenv("SERIAL_COM6");
+        port.SetOpen(false);   // while the temporary folder is still current
+        PtyPortTest::TearDown();
     }
 };
 
