@@ -180,6 +180,7 @@ TEST_F(TracePortTest, LogOfAPtySessionLineByLine)
     });
     port.SetOnTriggerTimer([&](TSerCustomComPort &, uint16_t handle) { fired = handle; });
     port.SetLogging(TTraceLogState::tlOn);
+    port.SetTracing(TTraceLogState::tlOn);
     port.SetOpen(true);
     pty.write("Z");
     ASSERT_TRUE(PumpUntil([&] { return got == "Z"; }, 2s));
@@ -192,6 +193,7 @@ TEST_F(TracePortTest, LogOfAPtySessionLineByLine)
     port.RemoveTrigger(timer);
     port.SetOpen(false);
 
+    EXPECT_EQ(dir.read("SERIAL.TRC"), "Receive: \r\nZ\r\n\r\nTransmit: \r\nOK\r\n");   // read in the handler
     const std::vector<std::string> lines = Lines(dir.read("SERIAL.LOG"));
     ASSERT_GT(lines.size(), 5u);
     EXPECT_EQ(lines[0], "SERIAL v2.58");
