@@ -137,6 +137,12 @@ int32_t TSerBaseDispatcher::OpenPort(const TSerOpenParams &params)
         return result;
     }
     RefreshLineErrors();
+    {
+        std::lock_guard lock(triggerLock_);
+        trace_.Abort();
+        log_.Abort();
+        logStart_ = SerMsCount();
+    }
     StartThreads();
     return 0;
 }
@@ -211,19 +217,18 @@ int32_t TSerBaseDispatcher::PeekChar(uint32_t position, uint8_t &c)
 int32_t TSerBaseDispatcher::GetChar(uint8_t &c)
 {
     std::lock_guard lock(inputLock_);
-    if (inAvailDispatch_) {
-        // During a delivery the tail stays; the delivery consumes what its handlers took.
-        const int32_t result = PeekChar(uint32_t(availTaken_) + 1, c);
-        if (result == 0)
-            ++availTaken_;
+    // During a delivery the tail stays; the delivery consumes what its handlers took.
+    const int32_t result = PeekChar(inAvailDispatch_ ? uint32_t(availTaken_) + 1 : 1, c);
+    if (result != 0)
         return result;
-    }
-    const int32_t result = PeekChar(1, c);
-    if (result == 0) {
+    if (inAvailDispatch_) {
+        ++availTaken_;
+    } else {
         rxTail_ = (rxTail_ + 1) % RxRingSize;
         rxFull_ = false;
     }
-    return result;
+    Trace(TraceKind::Received, &c, 1);
+    return 0;
 }
 
 uint32_t TSerBaseDispatcher::InBuffUsed()
@@ -272,6 +277,7 @@ int32_t TSerBaseDispatcher::PutBlock(const void *bytes, uint32_t count)
     if (count == 0)
         return 0;
     int32_t result = 0;
+    uint32_t queued = count;
     {
         std::lock_guard lock(outputLock_);
         TSerDeviceStatus status;
@@ -280,13 +286,16 @@ int32_t TSerBaseDispatcher::PutBlock(const void *bytes, uint32_t count)
             return SerCode::OutputBufferTooSmall;
         if (count == outSize_ - OutputRingCount())
             txFull_ = true;
-        const int32_t queued = QueueOutput(bytes, count);
-        if (queued <= 0) {
+        const int32_t taken = QueueOutput(bytes, count);
+        if (taken <= 0) {
             lineErrors_.fetch_or(ReadDeviceStatus(status) & LineErr::All);
             result = SerCode::PutBlockFail;
+            queued = std::min(count, uint32_t(-int64_t(taken)));
         }
         outputSent_ = true;
     }
+    Log(LogType::Dispatch, LogSub::WriteCom, queued, bytes, queued);
+    Trace(TraceKind::Transmitted, static_cast<const uint8_t *>(bytes), queued);
     return result;
 }
 

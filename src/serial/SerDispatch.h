@@ -6,6 +6,7 @@
 
 #include "SerEvent.h"
 #include "SerLine.h"
+#include "SerTraceLog.h"
 #include "SerTrigger.h"
 
 #include <sys/uio.h>
@@ -159,6 +160,27 @@ public:
     // Waits until the dispatcher thread stores received bytes, or the time passes.
     void WaitForInput(int timeoutMs);
 
+    // Trace of the bytes handed out and queued, in a ring of `size` entries. A dump writes it to a text file
+    // (rewritten, or appended to when it exists) and ends it; 0 or a negated platform error.
+    int32_t InitTracing(uint32_t size);   // -1002 for more than 4000000 entries; clears a running trace
+    void ClearTracing();
+    void AbortTracing();
+    void ResumeTracing();
+    void PauseTracing();
+    void AddTraceEntry(char kind, uint8_t byte);
+    int32_t DumpTrace(const std::string &fileName, bool hex);
+    int32_t AppendTrace(const std::string &fileName, bool hex);
+
+    // Dispatch log of internal events, in a ring of `size` bytes; dumped as the trace is.
+    int32_t InitLogging(uint32_t size);   // -8 when the ring cannot be had; clears a running log
+    void ClearLogging();
+    void AbortLogging();
+    void ResumeLogging();
+    void PauseLogging();
+    void AddLogEntry(uint8_t type, uint8_t subType, uint32_t length, const void *data, uint32_t value);
+    int32_t DumpLog(const std::string &fileName, bool hex);
+    int32_t AppendLog(const std::string &fileName, bool hex);
+
 protected:
     // Device operations of a concrete dispatcher.
     virtual int32_t LineFunction(int32_t function) = 0;   // 3/4 RTS on/off, 5/6 DTR on/off, 10 UART base
@@ -240,6 +262,21 @@ private:
     bool StatusPass();
     bool DeliverTrigger(uint32_t message, uint32_t wParam, uint32_t value);
 
+    // Trace and log; while they are off an event costs one test.
+    void Trace(char kind, const uint8_t *bytes, uint32_t count)
+    {
+        if (trace_.On())
+            TraceBytes(kind, bytes, count);
+    }
+    void Log(uint8_t type, uint8_t subType, uint32_t value, const void *data = nullptr, uint32_t length = 0)
+    {
+        if (log_.On())
+            AddLogEntry(type, subType, length, data, value);
+    }
+    void TraceBytes(char kind, const uint8_t *bytes, uint32_t count);
+    int32_t WriteTrace(const std::string &fileName, bool hex, bool append);
+    int32_t WriteLog(const std::string &fileName, bool hex, bool append);
+
     // Threads.
     void ComThreadBody();
     void DispThreadBody();
@@ -292,6 +329,11 @@ private:
     bool statusHit_ = false;
     uint32_t scanPos_ = 0;     // dispatcher thread
     uint32_t notifyPos_ = 0;   // dispatcher thread
+
+    // Trace and log (trigger lock; whether they are on is also read without it).
+    TSerRecording<TSerTraceRing> trace_;
+    TSerRecording<TSerLogRing> log_;
+    int64_t logStart_ = 0;   // milliseconds at OpenPort
 
     // Threads.
     std::atomic<bool> closePending_ {false};

@@ -36,9 +36,14 @@ void SetSerMsClock(TSerMsClock clock)
     msClock = clock ? clock : &SystemMs;
 }
 
+int64_t SerMsCount()
+{
+    return msClock.load()();
+}
+
 int64_t SerTickCount()
 {
-    return msClock.load()() / MsPerTick;
+    return SerMsCount() / MsPerTick;
 }
 
 void NewTimer(TTickTimer &timer, int32_t ticks)
@@ -55,7 +60,7 @@ bool TimerExpired(const TTickTimer &timer)
 int64_t TimerRemainingMs(const TTickTimer &timer)
 {
     // The timer runs out once the tick after ExpireTicks has begun.
-    return std::max<int64_t>(0, (timer.ExpireTicks + 1) * MsPerTick - msClock.load()());
+    return std::max<int64_t>(0, (timer.ExpireTicks + 1) * MsPerTick - SerMsCount());
 }
 
 void RequestQuit(int exitCode)

@@ -7,6 +7,8 @@
 
 // Ticks counted from a 64-bit monotonic millisecond clock: they never wrap.
 int64_t SerTickCount();
+// Milliseconds of that clock.
+int64_t SerMsCount();
 
 // Milliseconds of the monotonic clock that ticks are counted from. Tests may put their own clock in place.
 using TSerMsClock = int64_t (*)();
@@ -43,12 +45,14 @@ bool QuitRequested();
 // Withdraws the request (a new main loop is about to run).
 void ClearQuitRequest();
 
+constexpr const char *SerLibraryVersion = "v2.58";
+
 // Root class of the library's components.
 class TSerBaseComponent {
 public:
     virtual ~TSerBaseComponent() = default;
 
-    std::string LibVersion() const { return "v2.58"; }
+    std::string LibVersion() const { return SerLibraryVersion; }
     void SetLibVersion(const std::string &) {}   // accepted and ignored
 
     // True between BeginLoading and Loaded: property values are being restored, nothing is applied.

@@ -176,6 +176,23 @@ public:
     void SetTimerTrigger(int32_t handle, int32_t ticks, bool activate);
     void SetStatusTrigger(int32_t handle, uint16_t value, bool activate);
 
+    // Trace of the bytes received and sent, and the dispatch log of internal events; each operation sets
+    // Tracing or Logging to match. A size of 0 keeps TraceSize or LogSize.
+    void InitTracing(uint32_t size);
+    void DumpTrace(const std::string &name, bool hex);
+    void AppendTrace(const std::string &name, bool hex);
+    void ClearTracing();
+    void AbortTracing();
+    void ResumeTracing();
+    void PauseTracing();
+    void InitLogging(uint32_t size);
+    void DumpLog(const std::string &name, bool hex);
+    void AppendLog(const std::string &name, bool hex);
+    void ClearLogging();
+    void AbortLogging();
+    void ResumeLogging();
+    void PauseLogging();
+
     // Port users: told after the port opened and before it closes. A window gets message 0x7E08 or 0x7E09;
     // a callback is called with opening true or false. The key identifies the callback's owner.
     void RegisterUserCallback(const void *key, TPortUserCallback callback);
@@ -220,6 +237,12 @@ private:
         const void *key;
         TNotifyEvent callback;
     };
+    // The trace and the dispatch log follow the same rules: their fields and dispatcher operations.
+    struct TraceLogChannel;
+    static const TraceLogChannel TraceChannel;
+    static const TraceLogChannel LogChannel;
+    using TChannelWrite = int32_t (TSerBaseDispatcher::*)(const std::string &, bool);
+    using TChannelOp = void (TSerBaseDispatcher::*)();
 
     void DoOpen();
     void DoClose();
@@ -233,6 +256,12 @@ private:
     bool Applies(bool unchanged) const { return !unchanged || reapplying_; }
     bool IsOpen() const { return portState_ == TPortState::PortOpen; }
     void WindowProc(uint32_t message, uint32_t wParam, int32_t lParam);
+    void SetChannelState(const TraceLogChannel &channel, TTraceLogState value);
+    void SetChannelSize(const TraceLogChannel &channel, uint32_t value);
+    void StartChannel(const TraceLogChannel &channel, uint32_t size);
+    void WriteChannel(const TraceLogChannel &channel, TChannelWrite write, const std::string &name, bool hex);
+    // Runs the dispatcher's operation and sets the channel's state.
+    void RunChannel(const TraceLogChannel &channel, TChannelOp op, TTraceLogState state);
 
     TDeviceLayer deviceLayer_ = TDeviceLayer::dlWin32;
     uint16_t comNumber_ = 0;

@@ -191,17 +191,19 @@ bool TSerBaseDispatcher::ReadIntoRing()
     driverHasMore_ = waiting > free;
     const uint32_t toRead = std::min(waiting, free);
     const uint32_t first = std::min(toRead, contiguous);
-    const int32_t got = ReadDevice(&rxRing_[rxHead_], first);
-    if (got > 0) {
-        rxHead_ = (rxHead_ + uint32_t(got)) % RxRingSize;
-        rxFull_ = rxHead_ == rxTail_;
-        if (uint32_t(got) == first && toRead > first) {
-            const int32_t more = ReadDevice(&rxRing_[rxHead_], toRead - first);
-            if (more > 0) {
-                rxHead_ = (rxHead_ + uint32_t(more)) % RxRingSize;
-                rxFull_ = rxHead_ == rxTail_;
-            }
+    const auto readAtHead = [this](uint32_t count) {
+        const int32_t got = ReadDevice(&rxRing_[rxHead_], count);
+        if (got > 0) {
+            Log(LogType::Dispatch, LogSub::ReadCom, uint32_t(got), &rxRing_[rxHead_], uint32_t(got));
+            rxHead_ = (rxHead_ + uint32_t(got)) % RxRingSize;
+            rxFull_ = rxHead_ == rxTail_;
         }
+        return got;
+    };
+    const int32_t got = readAtHead(first);
+    if (got > 0) {
+        if (uint32_t(got) == first && toRead > first)
+            readAtHead(toRead - first);
         inputArrived_.Set();
     }
     return true;

@@ -14,6 +14,12 @@ namespace {
 constexpr int DeliveryTimeoutMs = 3000;
 constexpr uint32_t CountedHandles = 4096;
 constexpr int32_t LastHandle = 32760;
+constexpr char Deactivated[] = "Deactivated";
+
+uint32_t WindowValue(const TSerWindow *window)
+{
+    return uint32_t(reinterpret_cast<uintptr_t>(window));
+}
 
 } // namespace
 
@@ -35,6 +41,7 @@ int32_t TSerBaseDispatcher::SetLengthTrigger(uint32_t count)
 {
     std::lock_guard lock(triggerLock_);
     lengthTrigger_ = count;
+    Log(LogType::TrDatChg, LogSub::LengthTrigger, count);
     return 0;
 }
 
@@ -46,6 +53,7 @@ int32_t TSerBaseDispatcher::AddTimerTrigger()
         TTimerTrigger trigger;
         trigger.TriggerHandle = handle;
         timerTriggers_.push_back(trigger);
+        Log(LogType::TrigAllc, LogSub::TimerTrigger, uint32_t(handle));
     }
     return handle;
 }
@@ -61,6 +69,7 @@ int32_t TSerBaseDispatcher::AddStatusTrigger(uint8_t kind)
         trigger.TriggerHandle = handle + kind;
         trigger.Kind = kind;
         statusTriggers_.push_back(trigger);
+        Log(LogType::TrigAllc, LogSub::StatusTrigger, uint32_t(trigger.TriggerHandle), &kind, 1);
         return trigger.TriggerHandle;
     }
     return handle;
@@ -75,6 +84,9 @@ int32_t TSerBaseDispatcher::SetTimerTrigger(int32_t handle, int32_t ticks, bool 
                 if (ticks != 0)
                     trigger.Ticks = ticks;
                 NewTimer(trigger.Timer, trigger.Ticks);
+                Log(LogType::TrDatChg, LogSub::TimerTrigger, uint32_t(handle), &ticks, sizeof ticks);
+            } else {
+                Log(LogType::TrDatChg, LogSub::TimerTrigger, uint32_t(handle), Deactivated, sizeof Deactivated - 1);
             }
             trigger.Active = activate;
             return 0;
@@ -103,6 +115,8 @@ int32_t TSerBaseDispatcher::SetStatusTrigger(int32_t handle, uint16_t value, boo
                     break;
                 }
             }
+            const uint32_t logged = trigger.Value;
+            Log(LogType::TrDatChg, LogSub::StatusTrigger, uint32_t(handle), &logged, sizeof logged);
             trigger.Armed = activate;
             return 0;
         }
@@ -116,17 +130,25 @@ int32_t TSerBaseDispatcher::RemoveTrigger(int32_t handle)
         lengthTrigger_ = 0;
         return 0;
     }
-    const auto removeFrom = [handle](auto &list) {
-        const auto found =
-            std::find_if(list.begin(), list.end(), [handle](const auto &t) { return t.TriggerHandle == handle; });
-        if (handle < 2 || found == list.end())
-            return false;
-        list.erase(found);
-        return true;
+    const auto find = [handle](auto &list) {
+        return std::find_if(list.begin(), list.end(), [handle](const auto &t) { return t.TriggerHandle == handle; });
     };
-    if (removeFrom(timerTriggers_) || removeFrom(statusTriggers_) || removeFrom(dataTriggers_))
-        return 0;
-    return SerCode::BadTriggerHandle;
+    if (handle < 2)
+        return SerCode::BadTriggerHandle;
+    if (const auto timer = find(timerTriggers_); timer != timerTriggers_.end()) {
+        timerTriggers_.erase(timer);
+        Log(LogType::TrigDisp, LogSub::Timer, uint32_t(handle));
+    } else if (const auto status = find(statusTriggers_); status != statusTriggers_.end()) {
+        const uint8_t kind = status->Kind;
+        statusTriggers_.erase(status);
+        Log(LogType::TrigDisp, LogSub::StatusTrigger, uint32_t(handle), &kind, 1);
+    } else if (const auto data = find(dataTriggers_); data != dataTriggers_.end()) {
+        dataTriggers_.erase(data);
+        Log(LogType::TrigDisp, LogSub::Data, uint32_t(handle));
+    } else {
+        return SerCode::BadTriggerHandle;
+    }
+    return 0;
 }
 
 void TSerBaseDispatcher::ClearTriggers()
@@ -172,6 +194,7 @@ void TSerBaseDispatcher::RegisterWindowHandler(TSerWindow *window)
     std::lock_guard lock(triggerLock_);
     windowHandlers_.push_back({window, false});
     handlerServiceNeeded_ = true;
+    Log(LogType::TrgHdAlc, LogSub::Window, WindowValue(window));
 }
 
 void TSerBaseDispatcher::DeregisterWindowHandler(TSerWindow *window)
@@ -180,6 +203,7 @@ void TSerBaseDispatcher::DeregisterWindowHandler(TSerWindow *window)
     const auto found = std::find_if(windowHandlers_.begin(), windowHandlers_.end(),
                                     [window](const WindowHandler &h) { return h.window == window && !h.deleted; });
     if (found != windowHandlers_.end()) {
+        Log(LogType::TrgHdDsp, LogSub::Window, WindowValue(window));
         if (dispatching_) {
             found->deleted = true;
             handlerDeleted_ = true;
@@ -359,6 +383,7 @@ bool TSerBaseDispatcher::CheckDataTriggers()
         const uint32_t upToMatch = (p + RxRingSize - tail) % RxRingSize + 1;
         if (lengthTrigger_ != 0 && p != notifyPos_ && int64_t(upToMatch) - longest >= int64_t(lengthTrigger_)) {
             const uint32_t before = upToMatch - uint32_t(longest);
+            Log(LogType::Trigger, LogSub::Avail, before);
             lock.unlock();
             result = DeliverTrigger(SerMsg::Avail, before, 0);
             lock.lock();
@@ -371,6 +396,7 @@ bool TSerBaseDispatcher::CheckDataTriggers()
             dataTriggers_[n].Matched = false;
             const int32_t handle = dataTriggers_[n].TriggerHandle;
             const int32_t length = dataTriggers_[n].Length;
+            Log(LogType::Trigger, LogSub::Data, uint32_t(handle));
             lock.unlock();
             result = DeliverTrigger(SerMsg::Data, uint32_t(handle), uint32_t(length));
             lock.lock();
@@ -381,6 +407,7 @@ bool TSerBaseDispatcher::CheckDataTriggers()
     scanPos_ = head;
     if (lengthTrigger_ != 0 && scanPos_ != notifyPos_ && unread >= lengthTrigger_) {
         notifyPos_ = scanPos_;
+        Log(LogType::Trigger, LogSub::Avail, unread);
         lock.unlock();
         return DeliverTrigger(SerMsg::Avail, unread, 0);
     }
@@ -394,6 +421,7 @@ bool TSerBaseDispatcher::CheckTimerTriggers()
         if (trigger.Active && TimerExpired(trigger.Timer)) {
             trigger.Active = false;
             const int32_t handle = trigger.TriggerHandle;
+            Log(LogType::Trigger, LogSub::Timer, uint32_t(handle));
             lock.unlock();
             return DeliverTrigger(SerMsg::Timer, uint32_t(handle), 0);
         }
@@ -430,6 +458,7 @@ bool TSerBaseDispatcher::CheckStatusTriggers()
         trigger.HitThisPass = true;
         statusHit_ = true;
         const int32_t handle = trigger.TriggerHandle;
+        Log(LogType::Trigger, LogSub::Status, uint32_t(handle));
         lock.unlock();
         return DeliverTrigger(SerMsg::Status, uint32_t(handle), count);
     }

@@ -3,7 +3,7 @@
 #include "serial/SerPort.h"
 #include "serial/SerWindow.h"
 
-#include "Pty.h"
+#include "PtyPortTest.h"
 #include "ScriptedUi.h"
 #include "Pump.h"
 
@@ -47,22 +47,7 @@ E RaisedBy(auto &&body)
     throw std::logic_error("expected exception not raised");
 }
 
-struct PortTest : ::testing::Test {
-    testsupport::Pty pty;
-    TSerCustomComPort port;
-
-    void SetUp() override
-    {
-        setenv("SERIAL_NO_DEFAULT_PORTS", "1", 1);
-        setenv("SERIAL_COM5", pty.devicePath().c_str(), 1);
-        port.SetComNumber(5);
-        port.SetAutoOpen(false);
-    }
-    void TearDown() override
-    {
-        unsetenv("SERIAL_COM5");
-        unsetenv("SERIAL_COM6");
-    }
+struct PortTest : PtyPortTest {
     void WriteLater(std::vector<std::string> parts, std::chrono::milliseconds gap)
     {
         writer = std::thread([this, parts, gap] {
@@ -482,8 +467,8 @@ TEST_F(PortTest, HandlerExceptionsGoToTheErrorReportAndDeliveryGoesOn)
     EXPECT_EQ(ui.warnings()[0], "handler failed");
     pty.write("2");
     ASSERT_TRUE(PumpUntil([&] { return read == "12"; }, 2s));
-    port.SetOpen(false);
-    EXPECT_EQ(port.PortState(), TPortState::PortClosed);
+    port.SetOpen(false);   // deferred while the dispatcher thread still ends its delivery
+    EXPECT_TRUE(PumpUntil([&] { return port.PortState() == TPortState::PortClosed; }, 2s));
 }
 
 TEST_F(PortTest, TriggersAcrossACloseKeepDistinctHandlesAndUsersCanRemoveTheirsWhenToldOfTheClose)
