@@ -1,5 +1,6 @@
 #include "XGrid.h"
 
+#include "platform/ErrorReport.h"
 #include "platform/Text.h"
 #include "platform/qt/Cp1252.h"
 
@@ -239,8 +240,26 @@ TExtGrid::TCellView TExtGrid::CellView(int col, int row)
 {
     canvas_ = {false, palette().color(row == Row() ? QPalette::HighlightedText : QPalette::Text)};
     std::string text;
-    if (OnGetCell) OnGetCell(*this, col, row, text);
+    if (!OnGetCell) return {text, canvas_.Bold, canvas_.Color};
+    // Cells are asked for while the grid paints: a failing owner leaves the cell empty, and its first error is
+    // reported once the painting is over.
+    try {
+        OnGetCell(*this, col, row, text);
+    } catch (const std::exception &e) {
+        text.clear();
+        ReportLater(e.what());
+    } catch (...) {
+        text.clear();
+        ReportLater("Unknown error");
+    }
     return {text, canvas_.Bold, canvas_.Color};
+}
+
+void TExtGrid::ReportLater(const std::string &text)
+{
+    if (errorReported_) return;
+    errorReported_ = true;
+    QMetaObject::invokeMethod(this, [text] { ShowErrorReport(text); }, Qt::QueuedConnection);
 }
 
 void TExtGrid::Invalidate()

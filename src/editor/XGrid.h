@@ -67,7 +67,8 @@ public:
 
     // What the handler sets while it supplies a cell's text; reset to plain and the row's text colour first.
     TCanvasFont &CanvasFont() { return canvas_; }
-    // Text, style and colour of a cell below the caption row, as it is drawn.
+    // Text, style and colour of a cell below the caption row, as it is drawn. An error of the owner's handler
+    // leaves the cell empty; the first one is shown in the default error report after the current event.
     TCellView CellView(int col, int row);
     // Draws every cell again.
     void Invalidate();
@@ -82,9 +83,11 @@ protected:
 private:
     void ParseAlignments();
     void FitRowHeightToFont();
+    void ReportLater(const std::string &text);
 
     ExtGridModel *model_;
     std::vector<std::string> headers_;
     std::vector<int> alignments_;
     TCanvasFont canvas_;
+    bool errorReported_ = false;
 };
