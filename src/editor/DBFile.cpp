@@ -23,6 +23,22 @@ constexpr char kEsc = '\x1B';
 constexpr std::size_t kMaxCommandLength = 255;
 constexpr std::size_t kFramedLength = 4;
 
+// Runs a positioned read or write until the whole of record n has moved; false on an error or at the file's end.
+template <class Io, class Byte>
+bool MoveRecord(Io io, Byte *bytes, int32_t n)
+{
+    const off_t offset = off_t(n - 1) * off_t(kDbRecordSize);
+    std::size_t done = 0;
+    while (done < kDbRecordSize) {
+        errno = 0;
+        const ssize_t moved = io(bytes + done, kDbRecordSize - done, offset + off_t(done));
+        if (moved < 0 && errno == EINTR) continue;
+        if (moved <= 0) return false;
+        done += std::size_t(moved);
+    }
+    return true;
+}
+
 } // namespace
 
 std::string CfgDbRecord::Get(DbTextField field) const
@@ -101,6 +117,11 @@ void TDBFile::Resync()
     if (::fstat(fd_, &st) == 0) count_ = int32_t(st.st_size / off_t(kDbRecordSize));
 }
 
+void TDBFile::CheckRecordNumber(int32_t n, int32_t last) const
+{
+    if (n < 1 || n > last) throw std::out_of_range("Record " + std::to_string(n) + " is not in " + path_);
+}
+
 void TDBFile::Fail(const std::string &action)
 {
     const int error = errno ? errno : EIO;
@@ -110,18 +131,11 @@ void TDBFile::Fail(const std::string &action)
 
 CfgDbRecord TDBFile::ReadRecord(int32_t n)
 {
-    if (n < 1 || n > count_) throw std::out_of_range("Record " + std::to_string(n) + " is not in " + path_);
+    CheckRecordNumber(n, count_);
     if (n != cachedIndex_) {
         cachedIndex_ = -1;
-        const off_t offset = off_t(n - 1) * off_t(kDbRecordSize);
-        std::size_t done = 0;
-        while (done < kDbRecordSize) {
-            errno = 0;
-            const ssize_t got = ::pread(fd_, &buffer_.Bytes[done], kDbRecordSize - done, offset + off_t(done));
-            if (got < 0 && errno == EINTR) continue;
-            if (got <= 0) Fail("Cannot read");
-            done += std::size_t(got);
-        }
+        const auto read = [this](uint8_t *bytes, std::size_t size, off_t at) { return ::pread(fd_, bytes, size, at); };
+        if (!MoveRecord(read, buffer_.Bytes.data(), n)) Fail("Cannot read");
         cachedIndex_ = n;
     }
     return buffer_;
@@ -129,17 +143,10 @@ CfgDbRecord TDBFile::ReadRecord(int32_t n)
 
 void TDBFile::WriteRecord(int32_t n, const CfgDbRecord &rec)
 {
-    if (n < 1 || n > count_ + 1) throw std::out_of_range("Record " + std::to_string(n) + " is not in " + path_);
+    CheckRecordNumber(n, count_ + 1);
     cachedIndex_ = -1;
-    const off_t offset = off_t(n - 1) * off_t(kDbRecordSize);
-    std::size_t done = 0;
-    while (done < kDbRecordSize) {
-        errno = 0;
-        const ssize_t put = ::pwrite(fd_, &rec.Bytes[done], kDbRecordSize - done, offset + off_t(done));
-        if (put < 0 && errno == EINTR) continue;
-        if (put <= 0) Fail("Cannot write");
-        done += std::size_t(put);
-    }
+    const auto write = [this](const uint8_t *bytes, std::size_t size, off_t at) { return ::pwrite(fd_, bytes, size, at); };
+    if (!MoveRecord(write, rec.Bytes.data(), n)) Fail("Cannot write");
     buffer_ = rec;
     cachedIndex_ = n;
     count_ = std::max(count_, n);
@@ -169,7 +176,7 @@ void TDBFile::InsertAt(const CfgDbRecord &rec, int32_t pos)
 
 void TDBFile::DeleteRecord(int32_t n)
 {
-    if (n < 1 || n > count_) throw std::out_of_range("Record " + std::to_string(n) + " is not in " + path_);
+    CheckRecordNumber(n, count_);
     for (int32_t i = n; i < count_; ++i) WriteRecord(i, ReadRecord(i + 1));
     errno = 0;
     if (::ftruncate(fd_, off_t(count_ - 1) * off_t(kDbRecordSize)) != 0) Fail("Cannot truncate");

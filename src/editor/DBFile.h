@@ -104,6 +104,7 @@ public:
     static void DataToList(const CfgDbRecord &rec, ConfigRecords &list);
 
 private:
+    void CheckRecordNumber(int32_t n, int32_t last) const;
     [[noreturn]] void Fail(const std::string &action);
     void Resync();
 

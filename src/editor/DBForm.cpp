@@ -145,8 +145,11 @@ void TDBForm::ShowPosition(int n)
     StatusBar->setText(QStringLiteral("Current record: %1/%2").arg(n).arg(DBFile.Count()));
 }
 
-void TDBForm::ShowStored()
+void TDBForm::EditAndStore(CfgDbRecord &rec)
 {
+    if (!EditRecordDialog(rec)) return;
+    TDBFile::MakeKey(rec);
+    DBFile.Store(rec);
     if (DBGrid->RowCount() < DBFile.Count() + 1) DBGrid->SetRowCount(DBFile.Count() + 1);
     DBGrid->Invalidate();
     ShowPosition(DBGrid->Row());
@@ -163,10 +166,7 @@ void TDBForm::InsBtnClick()
     case DbPackResult::Unframeable: return ShowWarning("Configuration can't be stored in the database!");
     case DbPackResult::Packed: break;
     }
-    if (!EditRecordDialog(rec)) return;
-    TDBFile::MakeKey(rec);
-    DBFile.Store(rec);
-    ShowStored();
+    EditAndStore(rec);
 }
 
 void TDBForm::EditBtnClick()
@@ -175,10 +175,7 @@ void TDBForm::EditBtnClick()
     if (row > DBFile.Count()) return;
     CfgDbRecord rec = DBFile.ReadRecord(row);
     TDBFile::DataToList(rec, Commands);
-    if (!EditRecordDialog(rec)) return;
-    TDBFile::MakeKey(rec);
-    DBFile.Store(rec);
-    ShowStored();
+    EditAndStore(rec);
 }
 
 void TDBForm::DelBtnClick()

@@ -61,8 +61,8 @@ private:
     void buildControls();
     void DBGridGetCell(int col, int row, std::string &text);
     bool DBGridSelectCell(int row);
-    // After a record was stored: rows for every record, repaint, position text.
-    void ShowStored();
+    // The record dialog, then the record stored under its key; the grid gets a row for every record.
+    void EditAndStore(CfgDbRecord &rec);
 
     TDBFile DBFile;
     TTemplate &target_;
