@@ -35,6 +35,19 @@ constexpr int kColWidths[] = {57, 61, 98, 103, 152};
 QString FieldText(const CfgDbRecord &rec, DbTextField field) { return FromCp1252(rec.Get(field)); }
 std::string EditText(const QLineEdit *edit) { return ToCp1252(edit->text()); }
 
+// The locale's long time format without its time-zone field (an unquoted "t").
+QString LongTimeFormat(const QLocale &locale)
+{
+    const QString format = locale.timeFormat(QLocale::LongFormat);
+    QString out;
+    bool quoted = false;
+    for (const QChar c : format) {
+        if (c == QLatin1Char('\'')) quoted = !quoted;
+        if (quoted || c != QLatin1Char('t')) out += c;
+    }
+    return out.simplified();
+}
+
 } // namespace
 
 std::string DbDateTimeText(double date)
@@ -42,10 +55,8 @@ std::string DbDateTimeText(double date)
     const std::optional<DateParts> p = DecodeOleDate(date);
     if (!p) return {};
     const QLocale locale;
-    QString timeFormat = locale.timeFormat(QLocale::LongFormat);
-    timeFormat.remove(QLatin1String(" t")).remove(QLatin1Char('t'));   // no time zone
     return ToCp1252(locale.toString(QDate(p->Year, p->Month, p->Day), QLocale::ShortFormat) + ' ' +
-                    locale.toString(QTime(p->Hour, p->Minute, p->Second, p->Millisecond), timeFormat.trimmed()));
+                    locale.toString(QTime(p->Hour, p->Minute, p->Second, p->Millisecond), LongTimeFormat(locale)));
 }
 
 TDBForm::TDBForm(QWidget *owner, TTemplate &target) : QDialog(owner), DBFile(), target_(target)

@@ -341,5 +341,7 @@ TEST(DbDateTimeText, ShortDateAndLongTimeOfTheLocaleOrNothing)
     EXPECT_EQ(DbDateTimeText(std::numeric_limits<double>::quiet_NaN()), "");
     QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
     EXPECT_EQ(DbDateTimeText(kAt0900), "28.03.07 09:00:00");
+    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+    EXPECT_EQ(DbDateTimeText(kAt1405), "3/28/07 2:05:30 PM");
     QLocale::setDefault(QLocale::c());
 }
