@@ -21,7 +21,7 @@ using testsupport::SimKind;
 
 namespace {
 
-const char *const kDifferentTemplate = "\r" "from the current one!\r" "Continue anyway?";
+const std::string kDifferentTemplate = "The template is different\rfrom the current one!\rContinue anyway?";
 
 std::vector<std::string> Column(TExtGrid &grid, int col)
 {
@@ -151,7 +151,7 @@ TEST_F(CompCfgTest, ConfigurationFileOfAnotherTemplateAsksAndLeavesTheProgramsTe
     ui.chooseFile(dir.file("dev/other.cfg"));
     ui.answer(false);
     form->LoadItem1->trigger();
-    EXPECT_EQ(ui.questions(), std::vector<std::string> {std::string("The template is different") + kDifferentTemplate});
+    EXPECT_EQ(ui.questions(), std::vector<std::string> {kDifferentTemplate});
     EXPECT_EQ(form->Grid->Caption(1), "LEFT.CFG");
     EXPECT_EQ(Column(*form->Grid, 1)[2], "Off");
 
