@@ -1,6 +1,8 @@
 #include "EditForm.h"
 
 #include "AppHelp.h"
+#include "CompCfg.h"
+#include "DBForm.h"
 #include "GridCombo.h"
 #include "common/Wrn.h"
 #include "link/CVComm.h"
@@ -163,8 +165,10 @@ void TEditForm::buildControls()
     connect(SaveBtn, &QToolButton::clicked, this, Guarded([] { Template->SaveConfiguration(); }));
     connect(InfoBtn, &QToolButton::clicked, this, Guarded([] { Template->ShowInfo(); }));
     connect(HelpBtn, &QToolButton::clicked, this, Guarded([this] { HelpTopicClick(); }));
+    connect(DBBtn, &QToolButton::clicked, this, Guarded([this] { DBBtnClick(); }));
+    connect(CmpBtn, &QToolButton::clicked, this, Guarded([this] { CmpBtnClick(); }));
     // Their windows are not part of this build.
-    for (QToolButton *b : {LoadBtn, DBBtn, CmpBtn, OverBtn, PrintBtn}) b->setEnabled(false);
+    for (QToolButton *b : {LoadBtn, OverBtn, PrintBtn}) b->setEnabled(false);
 }
 
 void TEditForm::buildMenus()
@@ -172,10 +176,10 @@ void TEditForm::buildMenus()
     File1 = new QMenu("Co&mmands", this);
     Open1 = File1->addAction("&Load...");
     SaveAs1 = File1->addAction("&Save...", this, Guarded([] { Template->SaveConfiguration(); }));
-    Database1 = File1->addAction("&Database");
+    Database1 = File1->addAction("&Database", this, Guarded([this] { DBBtnClick(); }));
     File1->addSeparator();
     Info2 = File1->addAction("&Info", this, Guarded([] { Template->ShowInfo(); }));
-    Compare2 = File1->addAction("&Compare");
+    Compare2 = File1->addAction("&Compare", this, Guarded([this] { CmpBtnClick(); }));
     Overflow2 = File1->addAction("&Overflow");
     File1->addSeparator();
     Print1 = File1->addMenu("&Print...");
@@ -190,7 +194,7 @@ void TEditForm::buildMenus()
     HelpTopic = Help1->addAction("&Topic Search", QKeySequence(Qt::Key_F1), this, Guarded([this] { HelpTopicClick(); }));
     Help1->addSeparator();
     About1 = Help1->addAction("&About");   // the main window's About command, once it has one
-    for (QAction *a : {Open1, Database1, Compare2, Overflow2, Print1->menuAction(), Printer1, File2, About1})
+    for (QAction *a : {Open1, Overflow2, Print1->menuAction(), Printer1, File2, About1})
         a->setEnabled(false);
 }
 
@@ -508,4 +512,21 @@ void TEditForm::HelpTopicClick()
         ApplicationHelp(HELP_CONTEXT, entry->HelpContext);
     else
         ApplicationHelp(HELP_CONTEXTPOPUP, static_cast<int32_t>(-static_cast<int64_t>(entry->HelpContext)));
+}
+
+void TEditForm::DBBtnClick()
+{
+    // Picking a record may load another template: never while a value is being sent.
+    TLinkOperation operation(*CommDM);
+    if (!operation) return QApplication::beep();
+    TDBForm form(this, *Template);
+    if (form.exec() != QDialog::Accepted) return;
+    Template->ApplyConfiguration(form.Commands);
+    RefreshAll();
+}
+
+void TEditForm::CmpBtnClick()
+{
+    TCompForm form(this);
+    form.exec();
 }

@@ -41,6 +41,10 @@ public:
     // The value list's choice becomes the entry's value, after its question; sent at once in interactive mode.
     void ApplyValue();
     void HelpTopicClick();
+    // The configuration database: a picked record becomes the current configuration.
+    void DBBtnClick();
+    // Compare two configurations.
+    void CmpBtnClick();
 
     // What a cell of the grid shows.
     TGridCell Cell(int col, int row) const;
