@@ -1,5 +1,6 @@
 #include "CVMain.h"
 
+#include "About.h"
 #include "BackgroundArea.h"
 #include "Splash.h"
 #include "common/Wrn.h"
@@ -7,6 +8,8 @@
 #include "link/CVComm.h"
 #include "link/CommForm.h"
 #include "link/TermForm.h"
+#include "model/AppHelp.h"
+#include "model/HtmlHelp.h"
 #include "model/LocalizedNames.h"
 #include "model/Settings.h"
 #include "model/SettingsModule.h"
@@ -130,12 +133,12 @@ void TMainForm::buildMenus()
     Setup1->setShortcut(QKeySequence("Ctrl+S"));
 
     Help1 = new QMenu("&Help", this);
-    HelpContents = Help1->addAction("&Contents");
-    HelpSearch = Help1->addAction("&Search");
+    HelpContents = Help1->addAction("&Contents", this, Guarded([] { ApplicationHelp(HELP_CONTENTS, 0); }));
+    HelpSearch = Help1->addAction("&Search", this, Guarded([] { ApplicationHelp(HELP_PARTIALKEY, 0, ""); }));
     Help1->addSeparator();
-    About1 = Help1->addAction("&About");
+    About1 = Help1->addAction("&About", this, Guarded([this] { About1Click(); }));
     // Windows this build does not have.
-    for (QAction *a : {Setup1, HelpContents, HelpSearch, About1}) a->setEnabled(false);
+    Setup1->setEnabled(false);
 }
 
 void TMainForm::buildToolBar()
@@ -235,6 +238,8 @@ void TMainForm::EditBtnClick()
     auto *form = new TEditForm;
     MdiArea->addSubWindow(form);
     form->resize(form->width(), MdiArea->viewport()->height());
+    form->About1->setEnabled(true);
+    connect(form->About1, &QAction::triggered, this, Guarded([this] { About1Click(); }));
     form->show();
 }
 
@@ -262,6 +267,8 @@ void TMainForm::EnableSpecialMenu(bool enabled)
 }
 
 void TMainForm::ExitBtnClick() { close(); }
+
+void TMainForm::About1Click() { ShowAboutBox(this); }
 
 void TMainForm::Toolbar1Click()
 {

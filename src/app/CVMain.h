@@ -40,6 +40,7 @@ public:
     // Opens the Terminal, or brings it to the front.
     void TermBtnClick();
     void ExitBtnClick();
+    void About1Click();
     void Toolbar1Click();
     void TimerTimer();
     void CloseTimerTimer();

@@ -1,6 +1,6 @@
 #include "EditForm.h"
 
-#include "AppHelp.h"
+#include "model/AppHelp.h"
 #include "CompCfg.h"
 #include "DBForm.h"
 #include "GridCombo.h"
@@ -193,7 +193,7 @@ void TEditForm::buildMenus()
     HelpSearch = Help1->addAction("&Search", this, Guarded([] { ApplicationHelp(HELP_PARTIALKEY, 0, ""); }));
     HelpTopic = Help1->addAction("&Topic Search", QKeySequence(Qt::Key_F1), this, Guarded([this] { HelpTopicClick(); }));
     Help1->addSeparator();
-    About1 = Help1->addAction("&About");   // the main window's About command, once it has one
+    About1 = Help1->addAction("&About");   // the main window binds its About command to it
     for (QAction *a : {Open1, Overflow2, Print1->menuAction(), Printer1, File2, About1})
         a->setEnabled(false);
 }

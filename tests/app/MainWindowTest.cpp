@@ -1,6 +1,7 @@
 #include "Pump.h"
 #include "ScriptedUi.h"
 #include "TempDir.h"
+#include "app/About.h"
 #include "app/BackgroundArea.h"
 #include "app/CVMain.h"
 #include "link/CVComm.h"
@@ -203,4 +204,18 @@ TEST_F(MainWindowTest, TerminalOpensOnceAndMergesItsMenus)
     window->TermBtn->click();
     EXPECT_EQ(TermForm, first);
     EXPECT_EQ(window->MdiArea->subWindowList().size(), 1);
+}
+
+TEST(AboutBox, ShowsTheEditionsNameVersionAndDate)
+{
+    TAboutBox own(nullptr, 0);
+    EXPECT_EQ(own.windowTitle(), "About Corvane");
+    EXPECT_EQ(own.VersionLabel->text(), "Version 2.03");
+    EXPECT_EQ(own.VerDateLabel->text(), "March 28, 2007");
+    EXPECT_TRUE(own.VerDateLabel->alignment() & Qt::AlignRight);
+    TAboutBox partner(nullptr, 2);
+    EXPECT_EQ(partner.windowTitle(), "About");
+    EXPECT_EQ(partner.VersionLabel->text(), "Version 2.03");
+    TAboutBox unknown(nullptr, 9);
+    EXPECT_EQ(unknown.windowTitle(), "About Corvane");
 }

@@ -1,6 +1,6 @@
 #include "EditFixture.h"
 
-#include "editor/AppHelp.h"
+#include "model/AppHelp.h"
 #include "platform/HelpViewer.h"
 
 #include <QMdiArea>
