@@ -16,6 +16,9 @@ constexpr int MarkWidth = 7;
 constexpr int MarkHeight = 4;
 constexpr int MarkGap = 3;
 
+// The system's button colours, whatever state the button is in.
+QColor SystemColour(const QWidget &widget, QPalette::ColorRole role) { return widget.palette().color(QPalette::Active, role); }
+
 bool IsShape(QRgb pixel, QRgb transparent) { return pixel != transparent && qRgb(qRed(pixel), qGreen(pixel), qBlue(pixel)) != qRgb(255, 255, 255); }
 
 // The slice with its transparent colour cleared.
@@ -31,11 +34,10 @@ QImage Cleared(const QImage &slice, QRgb transparent)
 
 // The shape of the image (every pixel but the transparent colour and white) in the highlight colour one pixel
 // down and right, and in the shadow colour on top.
-QImage Embossed(const QImage &slice, QRgb transparent, const QPalette &palette)
+QImage Embossed(const QImage &slice, QRgb transparent, QRgb light, QRgb shadow)
 {
     QImage out(slice.size(), QImage::Format_ARGB32);
     out.fill(Qt::transparent);
-    const QRgb light = palette.color(QPalette::Light).rgb(), shadow = palette.color(QPalette::Dark).rgb();
     for (int y = 0; y + 1 < slice.height(); ++y)
         for (int x = 0; x + 1 < slice.width(); ++x)
             if (IsShape(slice.pixel(x, y), transparent))
@@ -238,13 +240,15 @@ void TDropSpeedButton::PrepareImages()
     auto state = [&](TButtonState s) -> QImage & { return images_[std::size_t(s)]; };
     state(TButtonState::bsUp) = Cleared(up, transparent);
     state(TButtonState::bsDisabled) =
-        numGlyphs_ > 1 ? Cleared(slice(1), transparent) : Embossed(up, transparent, palette());
+        numGlyphs_ > 1 ? Cleared(slice(1), transparent)
+                       : Embossed(up, transparent, SystemColour(*this, QPalette::Light).rgb(),
+                                  SystemColour(*this, QPalette::Dark).rgb());
     state(TButtonState::bsDown) = numGlyphs_ > 2 ? Cleared(slice(2), transparent) : state(TButtonState::bsUp);
     state(TButtonState::bsExclusive) = numGlyphs_ > 3 ? Cleared(slice(3), transparent) : state(TButtonState::bsUp);
     if (numGlyphs_ > 4)
         state(TButtonState::bsInactive) = Cleared(slice(4), transparent);
     else if (grayedInactive_)
-        state(TButtonState::bsInactive) = Greyed(up, transparent, palette().color(QPalette::Button).rgb());
+        state(TButtonState::bsInactive) = Greyed(up, transparent, SystemColour(*this, QPalette::Button).rgb());
     else
         state(TButtonState::bsInactive) = state(TButtonState::bsUp);
 }
@@ -257,21 +261,22 @@ void TDropSpeedButton::DrawMark(QPainter &painter, QPoint topLeft) const
             painter.drawLine(at.x() + row, at.y() + row, at.x() + MarkWidth - 1 - row, at.y() + row);
     };
     if (isEnabled()) {
-        triangle(topLeft, palette().color(QPalette::ButtonText));
+        triangle(topLeft, SystemColour(*this, QPalette::ButtonText));
     } else {
-        triangle(topLeft + QPoint(1, 1), palette().color(QPalette::Light));
-        triangle(topLeft, palette().color(QPalette::Dark));
+        triangle(topLeft + QPoint(1, 1), SystemColour(*this, QPalette::Light));
+        triangle(topLeft, SystemColour(*this, QPalette::Dark));
     }
 }
 
 void TDropSpeedButton::paintEvent(QPaintEvent *)
 {
     QPainter painter(this);
-    const QPalette &pal = palette();
+    QPalette pal = palette();
+    pal.setCurrentColorGroup(QPalette::Active);   // the system's colours, whatever state the button is in
     const TButtonState state = State();
     const bool sunken = state == TButtonState::bsDown || state == TButtonState::bsExclusive;
     if (!transparent_)
-        painter.fillRect(rect(), pal.color(QPalette::Button));
+        painter.fillRect(rect(), SystemColour(*this, QPalette::Button));
     if (!flat_ || sunken || (mouseInControl_ && isEnabled())) {   // a flat button shows a frame only under the mouse
         if (flat_)
             qDrawShadeRect(&painter, rect(), pal, sunken, 1);
@@ -279,7 +284,7 @@ void TDropSpeedButton::paintEvent(QPaintEvent *)
             qDrawWinButton(&painter, rect(), pal, sunken);
     }
     if (state == TButtonState::bsExclusive && !transparent_)
-        painter.fillRect(rect().adjusted(2, 2, -2, -2), QBrush(pal.color(QPalette::Light), Qt::Dense4Pattern));
+        painter.fillRect(rect().adjusted(2, 2, -2, -2), QBrush(SystemColour(*this, QPalette::Light), Qt::Dense4Pattern));
     if (sunken)
         painter.translate(1, 1);
 
@@ -327,12 +332,12 @@ void TDropSpeedButton::paintEvent(QPaintEvent *)
         const QRect textRect(textAt, textSize);
         const int flags = textFlags | int(alignment_ & Qt::AlignHorizontal_Mask) | Qt::AlignTop;
         if (isEnabled()) {
-            painter.setPen(pal.color(QPalette::ButtonText));
+            painter.setPen(SystemColour(*this, QPalette::ButtonText));
             painter.drawText(textRect, flags, caption);
         } else {
-            painter.setPen(pal.color(QPalette::Light));
+            painter.setPen(SystemColour(*this, QPalette::Light));
             painter.drawText(textRect.translated(1, 1), flags, caption);
-            painter.setPen(pal.color(QPalette::Dark));
+            painter.setPen(SystemColour(*this, QPalette::Dark));
             painter.drawText(textRect, flags, caption);
         }
     }

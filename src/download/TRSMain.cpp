@@ -171,6 +171,18 @@ void TTRSForm::buildControls()
     layout->addWidget(StatusBar);
     resize(388, 267);
 
+    // The components answer to their names, for whoever looks the window over from outside.
+    const std::pair<QObject *, const char *> names[] = {
+        {HostGroup, "HostGroup"}, {Display, "Display"},     {LogGroup, "LogGroup"},       {LogMemo, "LogMemo"},
+        {PortGroup, "PortGroup"}, {PortLabel, "PortLabel"}, {PortLed, "PortLed"},         {DevGroup, "DevGroup"},
+        {DevLabel, "DevLabel"},   {DevLed, "DevLed"},       {GroupBox1, "GroupBox1"},     {ResLabel, "ResLabel"},
+        {LoaderLed, "LoaderLed"}, {ConnBtn, "ConnBtn"},     {EraseBtn, "EraseBtn"},       {DownLoadBtn, "DownLoadBtn"},
+        {MRUBtn, "MRUBtn"},       {ExitBtn, "ExitBtn"},     {AbortBtn, "AbortBtn"},       {PortCheck, "PortCheck"},
+        {StatusBar, "StatusBar"}, {MRUMenu, "MRUMenu"},
+    };
+    for (const auto &[object, name] : names)
+        object->setObjectName(name);
+
     connect(ConnBtn, &QPushButton::clicked, this, Guarded([this] { ConnBtnClick(); }));
     connect(EraseBtn, &QPushButton::clicked, this, Guarded([this] { EraseBtnClick(); }));
     connect(DownLoadBtn, &QPushButton::clicked, this, Guarded([this] { DownLoadBtnClick(); }));
@@ -217,8 +229,16 @@ void TTRSForm::ClosePort()
 {
     Connected = false;
     PortLed->SetLit(false);
-    WaitOutputSent(false);   // closing discards what is still queued
+    LetOutputLeave();
     ComPort.SetOpen(false);
+}
+
+void TTRSForm::LetOutputLeave()
+{
+    WaitOutputSent(false);
+    // The device may still hold the last characters when the queue is empty: the time of 18 more.
+    const int64_t baud = ComPort.Baud() > 0 ? ComPort.Baud() : 115200;
+    std::this_thread::sleep_for(std::chrono::microseconds(18 * 11 * 1000000 / baud + 1000));
 }
 
 void TTRSForm::ApplyDefSettings()

@@ -149,6 +149,8 @@ private:
     // Waits until the port has sent its queued output: in steps of one tick, or processing messages between
     // quick checks.
     void WaitOutputSent(bool tickSteps);
+    // Closing the port discards the output still on its way: waits until it has left the port.
+    void LetOutputLeave();
     void AppendToLogLine(const std::string &text);
     void AddLogLine(const std::string &line);
     void DropOldestLogLine();

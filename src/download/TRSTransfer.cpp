@@ -170,7 +170,7 @@ void TTRSForm::SetSpeed(int32_t baud)
     const std::string command = SpeedCommand(baud);
     if (!command.empty())
         SendString(command);
-    WaitOutputSent(false);   // closing discards what is still queued
+    LetOutputLeave();
     ComPort.SetOpen(false);
     ComPort.SetBaud(baud);
     ComPort.SetOpen(true);
