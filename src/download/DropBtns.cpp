@@ -101,12 +101,6 @@ void TDropSpeedButton::SetCaption(const QString &caption)
     update();
 }
 
-void TDropSpeedButton::SetAlignment(Qt::Alignment alignment)
-{
-    alignment_ = alignment;
-    update();
-}
-
 void TDropSpeedButton::SetGlyph(const QImage &glyph)
 {
     glyph_ = glyph;
@@ -125,46 +119,10 @@ void TDropSpeedButton::SetNumGlyphs(int count)
     update();
 }
 
-void TDropSpeedButton::SetFlat(bool flat)
-{
-    flat_ = flat;
-    update();
-}
-
-void TDropSpeedButton::SetTransparent(bool transparent)
-{
-    transparent_ = transparent;
-    update();
-}
-
-void TDropSpeedButton::SetWordWrap(bool wrap)
-{
-    wordWrap_ = wrap;
-    update();
-}
-
 void TDropSpeedButton::SetGrayedInactive(bool grayed)
 {
     grayedInactive_ = grayed;
     PrepareImages();
-    update();
-}
-
-void TDropSpeedButton::SetLayout(TButtonLayout layout)
-{
-    layout_ = layout;
-    update();
-}
-
-void TDropSpeedButton::SetMargin(int margin)
-{
-    margin_ = margin;
-    update();
-}
-
-void TDropSpeedButton::SetSpacing(int spacing)
-{
-    spacing_ = spacing;
     update();
 }
 
@@ -187,12 +145,6 @@ void TDropSpeedButton::SetDropDownMenu(TPopupMenu *menu)
     dropDownMenu_ = menu;
     if (menu)
         menuGone_ = connect(menu, &QObject::destroyed, this, [this] { dropDownMenu_ = nullptr; });
-    update();
-}
-
-void TDropSpeedButton::SetMarkDropDown(bool mark)
-{
-    markDropDown_ = mark;
     update();
 }
 

@@ -39,7 +39,7 @@ public:
     QString Caption() const { return text(); }
     void SetCaption(const QString &caption);
     Qt::Alignment Alignment() const { return alignment_; }
-    void SetAlignment(Qt::Alignment alignment);
+    void SetAlignment(Qt::Alignment alignment) { Change(alignment_, alignment); }
     // A strip of up to five images (up, disabled, down, exclusive, inactive); its bottom-left colour is
     // transparent. A width that is a whole multiple of the height sets NumGlyphs to that multiple.
     const QImage &Glyph() const { return glyph_; }
@@ -47,19 +47,19 @@ public:
     int NumGlyphs() const { return numGlyphs_; }
     void SetNumGlyphs(int count);
     bool Flat() const { return flat_; }
-    void SetFlat(bool flat);
+    void SetFlat(bool flat) { Change(flat_, flat); }
     bool Transparent() const { return transparent_; }
-    void SetTransparent(bool transparent);
+    void SetTransparent(bool transparent) { Change(transparent_, transparent); }
     bool WordWrap() const { return wordWrap_; }
-    void SetWordWrap(bool wrap);
+    void SetWordWrap(bool wrap) { Change(wordWrap_, wrap); }
     bool GrayedInactive() const { return grayedInactive_; }
     void SetGrayedInactive(bool grayed);
     TButtonLayout Layout() const { return layout_; }
-    void SetLayout(TButtonLayout layout);
+    void SetLayout(TButtonLayout layout) { Change(layout_, layout); }
     int Margin() const { return margin_; }   // -1: glyph and caption centred
-    void SetMargin(int margin);
+    void SetMargin(int margin) { Change(margin_, margin); }
     int Spacing() const { return spacing_; }
-    void SetSpacing(int spacing);
+    void SetSpacing(int spacing) { Change(spacing_, spacing); }
 
     // Buttons of one group (not 0) on one parent: at most one is down; without AllowAllUp one stays down.
     int GroupIndex() const { return groupIndex_; }
@@ -80,7 +80,7 @@ public:
     TPopupMenu *DropDownMenu() const { return dropDownMenu_; }
     void SetDropDownMenu(TPopupMenu *menu);
     bool MarkDropDown() const { return markDropDown_; }
-    void SetMarkDropDown(bool mark);
+    void SetMarkDropDown(bool mark) { Change(markDropDown_, mark); }
     TDropDownMenuPosition MenuPosition() const { return menuPosition_; }
     void SetMenuPosition(TDropDownMenuPosition position) { menuPosition_ = position; }
     // Given to a dialog parent as its result when the button is clicked; 0 gives none.
@@ -111,6 +111,13 @@ protected:
     void nextCheckState() override;
 
 private:
+    // Stores a look property and repaints.
+    template <class T>
+    void Change(T &field, T value)
+    {
+        field = value;
+        update();
+    }
     void DropMenu();
     void Clicked();
     void ReleaseGroup();

@@ -499,12 +499,7 @@ void TTRSForm::GetVersion()
     if (Trim(Setup->VerCmd).empty())
         return;
     Log("Getting resident program version...");
-    SendString(Setup->VerCmd);
-    if (Setup->Echo)
-        WaitAnswer(CrLf, HostModeTicks);
-    std::string version;
-    WaitAnswer(CrLf, HostModeTicks, 255, &version);
-    VersionText = version;
+    VersionText = LoaderCommand(Setup->VerCmd);
     ShowStatus("CONNECTED - " + UpperCase(VersionText.str()));
     ResLabel->setText(OneLine(VersionText));
 }
@@ -520,12 +515,17 @@ void TTRSForm::EraseEEPROM()
 {
     Log("Erasing EEPROM...");
     ShowStatus("ERASING EEPROM...");
-    SendString(Setup->EraseCmd);
+    ShowStatus(UpperCase(LoaderCommand(Setup->EraseCmd)));
+}
+
+std::string TTRSForm::LoaderCommand(const std::string &command)
+{
+    SendString(command);
     if (Setup->Echo)
         WaitAnswer(CrLf, HostModeTicks);
     std::string reply;
     WaitAnswer(CrLf, HostModeTicks, 255, &reply);
-    ShowStatus(UpperCase(reply));
+    return reply;
 }
 
 void TTRSForm::AbortBtnClick() { AbortRequested = true; }

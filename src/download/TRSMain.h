@@ -155,6 +155,9 @@ private:
     void AddLogLine(const std::string &line);
     void DropOldestLogLine();
     void LimitLog();
+    // Sends a loader command and answers its reply line, or what arrived of it within a second; an echo of the
+    // command comes first when the loader echoes.
+    std::string LoaderCommand(const std::string &command);
     int32_t RunBuiltIn(const std::string &fileName, bool mtr);
     // Sends the plan's blocks, each confirmed by its sum; false after a failed confirmation.
     bool TransferBlocks(std::ifstream &file, const TBlockPlan &plan);
