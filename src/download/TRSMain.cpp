@@ -35,7 +35,12 @@ constexpr int MaxLogLines = 200;
 constexpr int32_t HostModeTicks = 18;
 const std::string CrLf = "\r\n";
 
-const char *const BlackLime = "background-color: black; color: lime; font-weight: bold;";
+// Black with bold lime text; the scroll bars keep their own look.
+void PaintBlackLime(QWidget *widget)
+{
+    widget->setStyleSheet(QString("%1 { background-color: black; color: lime; font-weight: bold; }")
+                              .arg(widget->metaObject()->className()));
+}
 
 // The status panel and the version label show one line: the line breaks of a reply are left out.
 QString OneLine(const std::string &text)
@@ -98,14 +103,14 @@ void TTRSForm::buildControls()
     auto *left = new QVBoxLayout;
     HostGroup = new QGroupBox("Status");
     Display = new QLabel(" NOT CONNECTED");
-    Display->setStyleSheet(BlackLime);
+    PaintBlackLime(Display);
     (new QVBoxLayout(HostGroup))->addWidget(Display);
     LogGroup = new QGroupBox("Log");
     LogMemo = new QPlainTextEdit;
     LogMemo->setReadOnly(true);
     LogMemo->setLineWrapMode(QPlainTextEdit::NoWrap);
     LogMemo->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    LogMemo->setStyleSheet(BlackLime);
+    PaintBlackLime(LogMemo);
     (new QVBoxLayout(LogGroup))->addWidget(LogMemo);
     left->addWidget(HostGroup);
     left->addWidget(LogGroup, 1);
