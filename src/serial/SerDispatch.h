@@ -106,6 +106,8 @@ public:
 
     // Bytes to send.
     int32_t PutBlock(const void *bytes, uint32_t count);
+    // One byte through PutBlock.
+    int32_t PutChar(uint8_t c) { return PutBlock(&c, 1); }
     uint32_t OutBuffUsed();
     uint32_t OutBuffFree();
     int32_t FlushOutBuffer();

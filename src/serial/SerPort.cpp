@@ -763,7 +763,7 @@ void TSerCustomComPort::PutChar(char c)
 {
     if (portState_ == TPortState::PortShuttingDown)
         return;
-    CheckException(this, RequireDispatcher().PutBlock(&c, 1));
+    CheckException(this, RequireDispatcher().PutChar(uint8_t(c)));
 }
 
 void TSerCustomComPort::PutString(const std::string &s)

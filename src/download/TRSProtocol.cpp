@@ -1,0 +1,48 @@
+#include "TRSProtocol.h"
+
+#include "platform/Paths.h"
+#include "platform/Text.h"
+
+#include <array>
+#include <string_view>
+
+bool DownloadAborted = false;
+
+namespace {
+
+const std::array<std::string_view, 6> ErrorTexts {
+    "1.Unable to open file", "2.Unable to open com port", "3.Unable to connect",
+    "4.Download failed",     "5.Aborted by user",          "6.Download already running",
+};
+
+} // namespace
+
+std::string ResultLine(int32_t code, const std::string &driver)
+{
+    if (code == DownloadResult::Ok)
+        return "  OK: Download completed";
+    if (code >= 1 && code <= int32_t(ErrorTexts.size()))
+        return "  ERR: " + std::string(ErrorTexts[std::size_t(code - 1)]);
+    if (code == DownloadResult::CannotLoadDriver)
+        return "  ERR: Unable to load " + driver;
+    if (code == DownloadResult::CannotCallDriver)
+        return "  ERR: Unable to call " + driver;
+    return "  ERR: " + std::to_string(code) + ".Unknown error";
+}
+
+std::string SpeedCommand(int32_t baud)
+{
+    switch (baud) {
+    case 19200: return "BN";
+    case 38400: return "BH";
+    case 57600: return "BX";
+    case 115200: return "BY";
+    default: return {};
+    }
+}
+
+std::string DownloadingText(const std::string &fileName) { return "Downloading " + ExtractFileName(fileName) + "..."; }
+
+bool IsMtrDriver(const std::string &driver) { return SameText(driver, "QUENAX.DLL"); }
+
+void AbortBuiltIn() { DownloadAborted = true; }

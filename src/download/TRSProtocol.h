@@ -1,0 +1,43 @@
+#pragma once
+// What the loader protocols share with the rest of the download library: the block images, the speed
+// commands of the MTR loader, the result codes and their log lines, and the built-in protocols' abort.
+
+#include <cstdint>
+#include <string>
+
+constexpr int32_t BlockSize = 16384;
+
+// The blocks a protocol sends: first to first + count - 1, without `skipped` (-1 for none). Progress counts
+// from the first block, with all count blocks making 100%.
+struct TBlockPlan {
+    int first;
+    int count;
+    int skipped;
+};
+constexpr TBlockPlan BlockProtocolPlan {0, 8, 3};
+constexpr TBlockPlan MtrProtocolPlan {4, 24, -1};
+
+namespace DownloadResult {
+constexpr int32_t Ok = 0;
+constexpr int32_t CannotOpenFile = 1;
+constexpr int32_t Failed = 4;
+constexpr int32_t Aborted = 5;
+constexpr int32_t CannotLoadDriver = 101;
+constexpr int32_t CannotCallDriver = 102;
+}
+
+// The log line of a result code; `driver` is the driver library's file name.
+std::string ResultLine(int32_t code, const std::string &driver);
+
+// The command that switches the MTR loader to the baud rate; empty for a rate it does not know.
+std::string SpeedCommand(int32_t baud);
+
+// "Downloading NAME..." for the file's name without its path: the log line and the progress caption.
+std::string DownloadingText(const std::string &fileName);
+
+// True when the device's driver name selects the built-in MTR protocol.
+bool IsMtrDriver(const std::string &driver);
+
+// Set by AbortBuiltIn, the abort hook of the built-in protocols; they stop after the current block.
+extern bool DownloadAborted;
+void AbortBuiltIn();

@@ -1,0 +1,177 @@
+// The download window's transfers: confirmation, recent files and result report, and the built-in block and MTR
+// loader protocols.
+
+#include "TRSMain.h"
+#include "TRSProg.h"
+#include "TRSProtocol.h"
+#include "common/Wrn.h"
+#include "platform/Paths.h"
+
+#include <stdexcept>
+
+namespace {
+
+constexpr int PieceSize = 1024;
+constexpr int32_t SumTicks = 180;
+constexpr int32_t MtrPromptTicks = 180;
+constexpr int32_t EndTicks = 90;
+const std::string CrLf = "\r\n";
+
+} // namespace
+
+void TTRSForm::DownloadFile(const std::string &fileName)
+{
+    TOperation operation(*this);
+    if (!AskYesNo("Download " + fileName + "?"))
+        return;
+    Setup->AddMRU(fileName);
+    ShowStatus("DOWNLOADING...");
+    Log(DownloadingText(fileName));
+    int32_t result;
+    if (Setup->TRDLL.empty())
+        result = DownloadBlocks(fileName);
+    else if (IsMtrDriver(Setup->TRDLL))
+        result = DownloadMtr(fileName);
+    else
+        result = DownloadByDriver(fileName);
+    activateWindow();
+    setFocus();
+    Log(ResultLine(result, Setup->TRDLL));
+    ShowStatus(result == DownloadResult::Ok ? "DOWNLOAD SUCCESSFUL" : "DOWNLOAD FAILED!");
+}
+
+int32_t TTRSForm::DownloadBlocks(const std::string &fileName) { return RunBuiltIn(fileName, false); }
+
+int32_t TTRSForm::DownloadMtr(const std::string &fileName) { return RunBuiltIn(fileName, true); }
+
+int32_t TTRSForm::RunBuiltIn(const std::string &fileName, bool mtr)
+{
+    ComPort.FlushOutBuffer();
+    body_->setEnabled(false);
+    std::ifstream file;
+    // Whichever way the transfer ends.
+    struct CleanUp {
+        TTRSForm &form;
+        std::ifstream &file;
+        ~CleanUp()
+        {
+            file.close();
+            HideProgress();
+            AbortHook = nullptr;
+            DownloadAborted = false;
+            form.body_->setEnabled(true);
+        }
+    } cleanUp {*this, file};
+
+    file.open(ResolveCaseInsensitive(fileName), std::ios::binary);
+    if (!file)
+        return DownloadResult::CannotOpenFile;
+    DownloadAborted = false;
+    AbortHook = &AbortBuiltIn;
+    ShowProgress(this, DownloadingText(fileName), 0, 100);
+
+    bool confirmed;
+    bool switched = false;
+    int32_t previousBaud = 0;
+    if (!mtr) {
+        SendString("L");
+        DelayTicks(2, true);
+        confirmed = TransferBlocks(file, BlockProtocolPlan);
+    } else {
+        confirmed = WaitMtr();
+        if (confirmed) {
+            previousBaud = ComPort.Baud();
+            // No maximum speed given: the loader stays at the speed it runs at.
+            if (Setup->MaxBaud > 0 && previousBaud != Setup->MaxBaud) {
+                SetSpeed(Setup->MaxBaud);
+                switched = true;
+            }
+            confirmed = WaitMtr();
+        }
+        if (confirmed) {
+            SendString("L");
+            DelayTicks(2, true);
+            confirmed = TransferBlocks(file, MtrProtocolPlan);
+        }
+    }
+
+    int32_t result = DownloadResult::Ok;
+    if (!confirmed || DownloadAborted) {
+        SendString("W");
+        result = DownloadAborted ? DownloadResult::Aborted : DownloadResult::Failed;
+    } else {
+        SendString("E");
+    }
+    WaitAnswer(CrLf, EndTicks);
+    if (switched)
+        SetSpeed(previousBaud);
+    return result;
+}
+
+bool TTRSForm::TransferBlocks(std::ifstream &file, const TBlockPlan &plan)
+{
+    for (int block = plan.first; block < plan.first + plan.count; ++block) {
+        if (block == plan.skipped)
+            continue;
+        if (!WaitBlockSum(SendBlock(file, block, plan.first, plan.count)))
+            return false;
+        if (DownloadAborted)
+            break;
+    }
+    return true;
+}
+
+int32_t TTRSForm::SendBlock(std::ifstream &file, int block, int first, int count)
+{
+    file.clear();
+    file.seekg(std::streamoff(block) * BlockSize);
+    int32_t sum = 0;
+    const int64_t all = int64_t(count) * BlockSize;
+    for (int piece = 1; piece <= BlockSize / PieceSize; ++piece) {
+        for (int i = 0; i < PieceSize; ++i) {
+            const int byte = file.get();
+            if (byte == std::char_traits<char>::eof())
+                throw std::runtime_error("Read beyond end of file");
+            sum += byte;
+            ComPort.PutChar(char(byte));
+        }
+        ReportProgress(int64_t(block - first) * BlockSize + int64_t(piece) * PieceSize, all);
+        WaitOutputSent(false);
+    }
+    return sum;
+}
+
+bool TTRSForm::WaitBlockSum(int32_t sum)
+{
+    TTickTimer timer;
+    NewTimer(timer, SumTicks);
+    uint8_t bytes[3] = {};
+    int taken = 0;
+    bool expired;
+    do {
+        DelayTicks(2, true);
+        if (ComPort.CharReady())
+            bytes[taken++] = uint8_t(ComPort.GetChar());
+        expired = TimerExpired(timer) || QuitRequested();
+    } while (taken < 3 && !expired);
+    if (expired)
+        return false;
+    return (bytes[0] | bytes[1] << 8 | bytes[2] << 16) == sum;
+}
+
+bool TTRSForm::WaitMtr()
+{
+    SendString("\r");
+    return WaitAnswer("MTR\r\n", MtrPromptTicks);
+}
+
+void TTRSForm::SetSpeed(int32_t baud)
+{
+    const std::string command = SpeedCommand(baud);
+    if (!command.empty())
+        SendString(command);
+    LetOutputLeave();
+    ComPort.SetOpen(false);
+    ComPort.SetBaud(baud);
+    ComPort.SetOpen(true);
+}

@@ -1,0 +1,260 @@
+#include "DownloadFixture.h"
+
+#include "download/TRSProg.h"
+#include "download/TRSProtocol.h"
+
+#include <QProgressBar>
+#include <QPushButton>
+
+using namespace std::chrono_literals;
+using testsupport::LoaderKind;
+
+namespace {
+
+constexpr size_t Block = 16384;
+
+// The texts the progress label showed, each time it was painted.
+class ProgressRecorder : public QObject {
+public:
+    ProgressRecorder() { qApp->installEventFilter(this); }
+    ~ProgressRecorder() override { qApp->removeEventFilter(this); }
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() == QEvent::Paint && ProgForm && watched == ProgForm->TitLabel &&
+            !ProgForm->TitLabel->text().isEmpty() && (labels.isEmpty() || labels.last() != ProgForm->TitLabel->text()))
+            labels << ProgForm->TitLabel->text();
+        return false;
+    }
+    QStringList labels;
+};
+
+std::string Blocks(const std::string &image, size_t first, size_t last)
+{
+    return image.substr(first * Block, (last - first + 1) * Block);
+}
+
+} // namespace
+
+class TransferTest : public DownloadFixture {
+protected:
+    // A device connected at once (NoConnect) to a loader at the loader settings; the loader listens at that
+    // speed, or at any when it does not follow.
+    void openConnected(const std::string &keys, int32_t loaderBaud = 19200, bool loaderFollows = true)
+    {
+        sim.setStartInLoader(true);
+        sim.setLoaderBaud(loaderFollows ? loaderBaud : 0);
+        writeDevice("DefSettings=" + std::to_string(loaderBaud) + ",N,8,1\r\nNoConnect=1\r\nOpenFilter=Programs|*.bin\r\n" + keys);
+        openForm();
+        ASSERT_TRUE(form->Connected);
+    }
+    std::string writeImage(size_t size) { return image = ProgramImage(size), dir.write("prog.bin", image); }
+    // Picks the file in the file dialog and confirms the download.
+    void download(const std::string &file)
+    {
+        ui.chooseFile(file);
+        ui.answer(true);
+        form->DownLoadBtn->click();
+    }
+    void expectCleanedUp()
+    {
+        EXPECT_EQ(ProgForm, nullptr);
+        EXPECT_EQ(AbortHook, nullptr);
+        EXPECT_FALSE(DownloadAborted);
+        EXPECT_TRUE(form->body()->isEnabled());
+    }
+    QString lastLog() const { return LogOf(*form).last(); }
+
+    std::string image;
+};
+
+TEST_F(TransferTest, TheBlockProtocolSendsTheImageWithoutBlockThree)
+{
+    openConnected("");
+    const std::string file = writeImage(131072 + 100);
+    ProgressRecorder progress;
+    download(file);
+
+    EXPECT_EQ(sim.receivedBytes(), "L" + Blocks(image, 0, 2) + Blocks(image, 4, 7) + "E");
+    EXPECT_TRUE(sim.expectSequence({LoaderKind::Load, LoaderKind::Block, LoaderKind::Block, LoaderKind::Block,
+                                    LoaderKind::Block, LoaderKind::Block, LoaderKind::Block, LoaderKind::Block,
+                                    LoaderKind::End}));
+    EXPECT_EQ(ui.questions(), std::vector<std::string> {"Download " + file + "?"});
+    EXPECT_EQ(ui.dialogRequests().at(0).filter, "Programs|*.bin");
+    const QStringList log = LogOf(*form);
+    EXPECT_EQ(log.mid(log.size() - 6), (QStringList {"Setting port to 19200,N,8,1...", "Downloading prog.bin...", "  TX: L",
+                                                     "  TX: E", "  RX: OK<CR><LF>", "  OK: Download completed"}));
+    EXPECT_EQ(status(), " DOWNLOAD SUCCESSFUL");
+    expectCleanedUp();
+
+    ASSERT_EQ(progress.labels.size(), 7 * 16);
+    EXPECT_EQ(progress.labels.first(), "1024/131072");
+    const qsizetype skip = progress.labels.indexOf("49152/131072");
+    ASSERT_GE(skip, 0);
+    EXPECT_EQ(progress.labels.at(skip + 1), "66560/131072");   // block 3 is not sent
+    EXPECT_EQ(progress.labels.last(), "131072/131072");
+
+    TTRSSetup setup;
+    setup.LoadMRU();
+    EXPECT_EQ(setup.MRUList, std::vector<std::string> {file});
+}
+
+TEST_F(TransferTest, AbortDuringBlockTwoStopsOnceBlockTwoIsConfirmed)
+{
+    openConnected("");
+    const std::string file = writeImage(131072);
+    QString captionAfterAbort;
+    bool buttonAfterAbort = true;
+    WhenReady abort([&] { return sim.blocks().size() == 2 && sim.partialBlock() > 0; }, [&] {
+        ProgForm->AbortBtn->click();
+        captionAfterAbort = ProgForm->windowTitle();
+        buttonAfterAbort = ProgForm->AbortBtn->isEnabled();
+    });
+    download(file);
+
+    EXPECT_TRUE(abort.done);
+    EXPECT_EQ(captionAfterAbort, "Abort received, please wait...");
+    EXPECT_FALSE(buttonAfterAbort);
+    EXPECT_EQ(sim.receivedBytes(), "L" + Blocks(image, 0, 2) + "W");
+    EXPECT_EQ(sim.count(LoaderKind::Abandon), 1);
+    EXPECT_EQ(lastLog(), "  ERR: 5.Aborted by user");
+    EXPECT_EQ(status(), " DOWNLOAD FAILED!");
+    expectCleanedUp();
+}
+
+TEST_F(TransferTest, AnUnconfirmedBlockAbandonsTheTransfer)
+{
+    struct Row {
+        const char *loader;
+        std::function<void(testsupport::LoaderSim &)> fault;
+        size_t blocks;
+    };
+    const Row rows[] = {
+        {"wrong sum for block 2", [](testsupport::LoaderSim &s) { s.setBadSumAt(2); }, 3},
+        {"gives up at block 1", [](testsupport::LoaderSim &s) { s.setAbortAt(1); }, 2},
+    };
+    FastTicks fast(8);
+    for (const Row &row : rows) {
+        testsupport::LoaderSim rowSim;
+        row.fault(rowSim);
+        rowSim.setStartInLoader(true);
+        driver = std::make_unique<testsupport::LoaderSimDriver>(rowSim, pty.masterFd());
+        writeDevice("DefSettings=19200\r\nNoConnect=1\r\n");
+        openForm();
+        download(writeImage(131072));
+        EXPECT_EQ(rowSim.blocks().size(), row.blocks) << row.loader;
+        EXPECT_EQ(rowSim.count(LoaderKind::Abandon), 1) << row.loader;
+        EXPECT_EQ(lastLog(), "  ERR: 4.Download failed") << row.loader;
+        EXPECT_EQ(status(), " DOWNLOAD FAILED!") << row.loader;
+        expectCleanedUp();
+        form.reset();
+        driver.reset();
+    }
+}
+
+TEST_F(TransferTest, AShortFileEndsTheTransferWithTheReadError)
+{
+    openConnected("");
+    download(writeImage(100000));
+
+    EXPECT_EQ(ui.warnings(), std::vector<std::string> {"Read beyond end of file"});
+    const size_t sent = 1 + 5 * Block + (100000 - 6 * Block);   // what was read went out
+    EXPECT_TRUE(PumpUntil([&] { return sim.receivedBytes().size() >= sent; }, 2s));
+    EXPECT_EQ(sim.receivedBytes(), "L" + Blocks(image, 0, 2) + Blocks(image, 4, 5) + image.substr(6 * Block));
+    EXPECT_EQ(sim.count(LoaderKind::End) + sim.count(LoaderKind::Abandon), 0);
+    EXPECT_EQ(lastLog(), "  TX: L");   // no result line
+    EXPECT_EQ(status(), " DOWNLOADING...");
+    expectCleanedUp();
+}
+
+TEST_F(TransferTest, AFileThatCannotBeOpenedSendsNothing)
+{
+    openConnected("");
+    ui.answer(true);
+    form->DownloadFile(dir.file("missing.bin"));
+    EXPECT_TRUE(sim.receivedBytes().empty());
+    EXPECT_EQ(lastLog(), "  ERR: 1.Unable to open file");
+    expectCleanedUp();
+}
+
+TEST_F(TransferTest, ARefusedDownloadLeavesEverythingAsItWas)
+{
+    openConnected("");
+    ui.chooseFile(writeImage(10));
+    ui.answer(false);
+    form->DownLoadBtn->click();
+    EXPECT_TRUE(sim.receivedBytes().empty());
+    EXPECT_EQ(dir.read("TARSEL.INI").find("[MRU]"), std::string::npos);
+    EXPECT_EQ(lastLog(), "Setting port to 19200,N,8,1...");
+}
+
+TEST_F(TransferTest, AnMtrLoaderThatDoesNotPromptGetsNoBlock)
+{
+    FastTicks fast(8);
+    struct Row {
+        int prompts;
+        std::string sent;
+    };
+    const Row rows[] = {{0, "\r" "W"}, {1, "\r" "BH" "\r" "W"}};
+    for (const Row &row : rows) {
+        testsupport::LoaderSim rowSim;
+        rowSim.setStartInLoader(true);
+        rowSim.setHandshakeAnswer("MTR\r\n");
+        rowSim.setHandshakeLimit(row.prompts);
+        driver = std::make_unique<testsupport::LoaderSimDriver>(rowSim, pty.masterFd());
+        writeDevice("DefSettings=9600\r\nNoConnect=1\r\nTRDLL=Quenax.dll\r\nMaxBaud=38400\r\n");
+        openForm();
+        download(writeImage(458752));
+        EXPECT_EQ(rowSim.receivedBytes(), row.sent) << row.prompts << LogOf(*form).join("|").toStdString();
+        EXPECT_EQ(lastLog(), "  ERR: 4.Download failed") << row.prompts;
+        EXPECT_EQ(form->ComPort.Baud(), 9600) << row.prompts;
+        expectCleanedUp();
+        form.reset();
+        driver.reset();
+    }
+}
+
+// The MTR protocol at a port speed and a maximum speed: what the loader receives around the blocks.
+struct MtrCase {
+    const char *name;
+    int32_t portBaud, maxBaud;
+    bool loaderFollows;   // the loader listens only at its own speed
+    std::string before, after;
+    int32_t secondPromptBaud;
+};
+
+void PrintTo(const MtrCase &c, std::ostream *out) { *out << c.name; }
+
+class MtrTest : public TransferTest, public ::testing::WithParamInterface<MtrCase> {};
+
+TEST_P(MtrTest, TheMtrProtocolSendsBlocksFourToTwentySevenAtTheMaximumSpeed)
+{
+    const MtrCase &c = GetParam();
+    sim.setHandshakeAnswer("MTR\r\n");
+    openConnected("TRDLL=QUENAX.DLL\r\nMaxBaud=" + std::to_string(c.maxBaud) + "\r\n", c.portBaud, c.loaderFollows);
+    download(writeImage(524288));
+
+    const std::string received = sim.receivedBytes();
+    EXPECT_EQ(received.substr(0, c.before.size() + 1), c.before + "L");
+    EXPECT_EQ(received.substr(received.size() - 1 - c.after.size()), "E" + c.after);
+    EXPECT_EQ(sim.blocks().size(), 24u);
+    EXPECT_TRUE(received == c.before + "L" + Blocks(image, 4, 27) + "E" + c.after);
+    EXPECT_EQ(sim.count(LoaderKind::Noise), 0);
+    const std::vector<testsupport::LoaderItem> items = sim.items();
+    const auto second = std::find_if(items.begin() + 1, items.end(), [](const testsupport::LoaderItem &i) {
+        return i.kind == LoaderKind::Handshake;
+    });
+    ASSERT_NE(second, items.end());
+    EXPECT_EQ(second->baud, c.secondPromptBaud);
+    EXPECT_EQ(lastLog(), "  OK: Download completed");
+    EXPECT_EQ(form->ComPort.Baud(), c.portBaud);
+    EXPECT_TRUE(form->ComPort.Open());
+    expectCleanedUp();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Speeds, MtrTest,
+    ::testing::Values(MtrCase {"Faster", 9600, 38400, true, "\r" "BH" "\r", "", 38400},
+                      MtrCase {"SameSpeed", 19200, 19200, true, "\r" "\r", "", 19200},
+                      MtrCase {"SlowerWithoutCommand", 19200, 9600, false, "\r" "\r", "BN", 9600},
+                      MtrCase {"NoMaximum", 19200, 0, true, "\r" "\r", "", 19200}),
+    [](const ::testing::TestParamInfo<MtrCase> &info) { return std::string(info.param.name); });

@@ -1,0 +1,87 @@
+#include "LoaderSimDriver.h"
+
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <stdexcept>
+
+namespace testsupport {
+
+namespace {
+
+const std::pair<speed_t, int32_t> kRates[] = {
+    {B300, 300},     {B600, 600},     {B1200, 1200},     {B2400, 2400},     {B4800, 4800},    {B9600, 9600},
+    {B19200, 19200}, {B38400, 38400}, {B57600, 57600}, {B115200, 115200}, {B230400, 230400},
+};
+
+} // namespace
+
+LoaderSimDriver::LoaderSimDriver(LoaderSim &sim, int masterFd)
+    : sim_(sim), fd_(masterFd), stopFd_(::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC))
+{
+    if (stopFd_ < 0)
+        throw std::runtime_error(std::string("eventfd: ") + std::strerror(errno));
+    thread_ = std::thread([this] { run(); });
+}
+
+LoaderSimDriver::~LoaderSimDriver()
+{
+    const uint64_t one = 1;
+    [[maybe_unused]] ssize_t n = ::write(stopFd_, &one, sizeof one);
+    thread_.join();
+    ::close(stopFd_);
+}
+
+// The pty master reports the line settings of the host's side.
+int32_t LoaderSimDriver::hostBaud() const
+{
+    termios settings {};
+    if (::tcgetattr(fd_, &settings) != 0)
+        return 0;
+    for (const auto &[code, baud] : kRates)
+        if (::cfgetospeed(&settings) == code)
+            return baud;
+    return 0;
+}
+
+void LoaderSimDriver::run()
+{
+    std::string backlog;
+    bool open = true;
+    for (;;) {
+        int timeout = -1;
+        if (auto due = sim_.nextDeadline())
+            timeout = int(std::max<int64_t>(0, std::chrono::ceil<std::chrono::milliseconds>(*due - SimClock::now()).count()));
+        pollfd fds[2] = {{stopFd_, POLLIN, 0}, {fd_, short(POLLIN | (backlog.empty() ? 0 : POLLOUT)), 0}};
+        if (::poll(fds, open ? 2 : 1, timeout) < 0 && errno != EINTR)
+            return;
+        if (fds[0].revents & POLLIN)
+            return;
+        if (open && (fds[1].revents & (POLLIN | POLLHUP | POLLERR))) {
+            char buf[4096];
+            const ssize_t n = ::read(fd_, buf, sizeof buf);
+            if (n > 0)
+                backlog += sim_.onBytes(std::string(buf, size_t(n)), hostBaud(), SimClock::now());
+            else if (n == 0 || (errno != EAGAIN && errno != EINTR && errno != EIO))
+                open = false;
+        }
+        backlog += sim_.onIdle(SimClock::now());
+        while (open && !backlog.empty()) {
+            const ssize_t n = ::write(fd_, backlog.data(), backlog.size());
+            if (n > 0)
+                backlog.erase(0, size_t(n));
+            else if (n < 0 && errno == EINTR)
+                continue;
+            else {
+                open = n < 0 && errno == EAGAIN;
+                break;
+            }
+        }
+    }
+}
+
+} // namespace testsupport
