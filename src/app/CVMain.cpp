@@ -191,6 +191,7 @@ void TMainForm::SetMenu()
 {
     Toolbar1->setChecked(Settings.Toolbar);
     ControlBar->setVisible(Settings.Toolbar);
+    BuildSpecialMenu();
     if (!Settings.DefMulti.empty()) UpdateMultiMenu(true);
 }
 
@@ -313,9 +314,9 @@ void TMainForm::TimerTimer()
 
 void TMainForm::closeEvent(QCloseEvent *event)
 {
-    // Never close while the link waits for the reader or runs an operation: retry every second, and tell a
-    // host-mode entry in progress to give up.
-    if (CommDM->Busy || CommDM->OperationRunning) {
+    // Never close while the link waits for the reader, runs an operation or an add-on runs: retry every second,
+    // and tell a host-mode entry in progress to give up.
+    if (CommDM->Busy || CommDM->OperationRunning || AddOnRunning) {
         CloseTimer->start();
         CommDM->AbortConnect = true;
         event->ignore();

@@ -55,6 +55,7 @@ public:
     QMenu *File1, *Tools1, *Help1;
     QMenu *MultiMenu = nullptr;     // the Multi menu once a multi-drop section was read
     QMenu *SpecialMenu = nullptr;   // the add-on menu, none while [Special] is empty
+    bool AddOnRunning = false;      // an add-on program or library runs; closing waits for it
     QLabel *StatusPanels[2];
 
 protected:
@@ -69,6 +70,11 @@ private:
     void SetMenu();
     void RebuildMenuBar();
     void MultiItemClick(QAction *item);
+    void BuildSpecialMenu();
+    void SpecialItemClick(QAction *item);
+    void RunAddOnLibrary(const std::string &file, const std::string &params);
+    void RunAddOnProgram(const std::string &file, const std::string &params);
+    bool LaunchProgramAndWait(const std::string &file, const std::string &params);
     void UpdateCaption();
     // Hides a child window and lets it go once no code of it runs any more.
     static void Release(QMdiSubWindow *child);

@@ -1,7 +1,7 @@
 // The download window's transfer through an outside driver library.
 
 #include "DriverContract.h"
-#include "DriverLibrary.h"
+#include "platform/DynamicLibrary.h"
 #include "TRSMain.h"
 #include "TRSProg.h"
 #include "TRSProtocol.h"
@@ -44,7 +44,7 @@ int32_t TTRSForm::DownloadByDriver(const std::string &fileName)
 
 int32_t TTRSForm::CallDriver(const std::string &fileName)
 {
-    const TDriverLibrary library(Setup->TRDLL);
+    const TDynamicLibrary library(Setup->TRDLL, TarselDir);
     if (!library.Loaded())
         return DownloadResult::CannotLoadDriver;
     struct HookReset {   // before the library goes

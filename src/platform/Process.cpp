@@ -1,5 +1,7 @@
 #include "Process.h"
 
+#include "Paths.h"
+
 #include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -7,7 +9,9 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <chrono>
 #include <sstream>
+#include <thread>
 
 extern char **environ;
 
@@ -27,18 +31,24 @@ std::vector<char *> argPointers(std::vector<std::string> &args)
     return ptrs;
 }
 
+// The folders of PATH in order ("." for an empty entry).
+std::vector<std::string> pathDirs()
+{
+    std::vector<std::string> dirs;
+    const char *path = std::getenv("PATH");
+    std::istringstream list(path ? path : "/usr/bin:/bin");
+    for (std::string dir; std::getline(list, dir, ':');) dirs.push_back(dir.empty() ? "." : dir);
+    return dirs;
+}
+
 } // namespace
 
 std::string FindExecutable(const std::string &name)
 {
     if (name.empty()) return {};
     if (name.find('/') != std::string::npos) return isExecutableFile(name) ? name : std::string();
-    const char *path = std::getenv("PATH");
-    std::istringstream dirs(path ? path : "/usr/bin:/bin");
-    for (std::string dir; std::getline(dirs, dir, ':');) {
-        std::string candidate = (dir.empty() ? std::string(".") : dir) + "/" + name;
-        if (isExecutableFile(candidate)) return candidate;
-    }
+    for (const std::string &dir : pathDirs())
+        if (isExecutableFile(dir + "/" + name)) return dir + "/" + name;
     return {};
 }
 
@@ -62,4 +72,64 @@ bool StartDetached(const std::vector<std::string> &argv)
     int status = 0;
     while (::waitpid(middle, &status, 0) < 0 && errno == EINTR) {}
     return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+std::string FindProgram(const std::string &name, const std::string &programDir)
+{
+    if (name.empty()) return {};
+    auto found = [](const std::string &path) {
+        const std::string resolved = ResolveCaseInsensitive(path);
+        return isExecutableFile(resolved) ? resolved : std::string();
+    };
+    if (name.find_first_of("/\\") != std::string::npos) return found(name);
+    std::vector<std::string> dirs {programDir.empty() ? std::string(".") : programDir, "."};
+    for (const std::string &dir : pathDirs()) dirs.push_back(dir);
+    for (const std::string &dir : dirs)
+        if (std::string program = found(dir + "/" + name); !program.empty()) return program;
+    return {};
+}
+
+std::vector<std::string> SplitArguments(const std::string &text)
+{
+    std::vector<std::string> args;
+    std::string current;
+    bool inQuotes = false, pending = false;
+    for (char c : text) {
+        if (c == '"') {
+            inQuotes = !inQuotes;
+            pending = true;
+        } else if ((c == ' ' || c == '\t') && !inQuotes) {
+            if (pending) args.push_back(current);
+            current.clear();
+            pending = false;
+        } else {
+            current += c;
+            pending = true;
+        }
+    }
+    if (pending) args.push_back(current);
+    return args;
+}
+
+int StartProcess(const std::vector<std::string> &argv, int &pid)
+{
+    if (argv.empty()) return ENOENT;
+    std::vector<std::string> args = argv;
+    std::vector<char *> ptrs = argPointers(args);
+    pid_t child = 0;
+    const int rc = ::posix_spawn(&child, args[0].c_str(), nullptr, nullptr, ptrs.data(), environ);
+    pid = int(child);
+    return rc;
+}
+
+bool WaitProcess(int pid, int milliseconds)
+{
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
+    for (;;) {
+        int status = 0;
+        const pid_t rc = ::waitpid(pid_t(pid), &status, WNOHANG);
+        if (rc == pid_t(pid) || (rc < 0 && errno != EINTR)) return true;
+        if (std::chrono::steady_clock::now() >= deadline) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
 }

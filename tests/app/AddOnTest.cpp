@@ -1,0 +1,153 @@
+#include "Pty.h"
+#include "ScriptedUi.h"
+#include "TempDir.h"
+#include "app/AddOns.h"
+#include "app/CVMain.h"
+#include "link/CVComm.h"
+#include "model/HostCommands.h"
+#include "model/Settings.h"
+#include "model/SettingsModule.h"
+
+#include <QAction>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPointer>
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+
+namespace fs = std::filesystem;
+
+class AddOnTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        setenv("SERIAL_NO_DEFAULT_PORTS", "1", 1);
+        setenv("SERIAL_COM2", pty.devicePath().c_str(), 1);
+        setenv("CORVANE_TEST_RECORD", dir.file("record.txt").c_str(), 1);
+        setenv("CORVANE_TEST_DEVICE", pty.devicePath().c_str(), 1);
+        Settings = TCVSetup {};
+        SetDefaultHostCommands();
+        ExeDir = dir.path().string();
+        IniFileName = "CORVANE.INI";
+        for (const char *name : {"RECORD.DLL", "NOENTRY.DLL", "recprog"})
+            fs::copy_file(fs::path(CORVANE_TEST_ADDON_DIR) / name, dir.path() / name);
+    }
+    void open(const std::string &special)
+    {
+        dir.write("CORVANE.INI", "[Port]\nPort=2\nBaud=9600\n[Special]\n" + special);
+        ReadSettings();
+        Settings.ModelName = "XY100";
+        window = new TMainForm;
+        window->show();
+    }
+    void TearDown() override { delete window.data(); }
+
+    QAction *item(int i) const { return window->SpecialMenu->actions().at(i); }
+
+    testsupport::TempDir dir;
+    testsupport::ScriptedUi ui;
+    testsupport::Pty pty;
+    QPointer<TMainForm> window;
+};
+
+TEST_F(AddOnTest, TheMenuListsTheAddOnsInFileOrder)
+{
+    open("Download=record.dll $DEV,$COM\nTools=recprog\nDownload=other.dll\n");
+    ASSERT_NE(window->SpecialMenu, nullptr);
+    QStringList captions;
+    for (QAction *a : window->SpecialMenu->actions()) captions << a->text();
+    EXPECT_EQ(captions, (QStringList {"Download", "Tools", "Download"}));
+    QStringList bar;
+    for (QAction *a : window->menuBar()->actions()) bar << a->text();
+    EXPECT_EQ(bar, (QStringList {"&File", "&Windows", "S&pecial", "&Help"}));
+
+    window->EnableSpecialMenu(false);
+    EXPECT_FALSE(window->SpecialMenu->menuAction()->isEnabled());
+    window->EnableSpecialMenu(true);
+    EXPECT_TRUE(window->SpecialMenu->menuAction()->isEnabled());
+}
+
+TEST_F(AddOnTest, NoSpecialSectionNoMenu)
+{
+    open("");
+    EXPECT_EQ(window->SpecialMenu, nullptr);
+    window->EnableSpecialMenu(false);   // nothing to do
+}
+
+TEST_F(AddOnTest, ALibraryGetsTheExpandedParametersWhileThePortIsReleased)
+{
+    open("Download=record.dll $DEV,$COM\nDownload=NOENTRY.DLL\n");
+    ASSERT_TRUE(CommDM->ComPort.Open());
+    item(1)->trigger();   // the same key: the first line's value runs
+    EXPECT_EQ(dir.read("record.txt"), "owner|XY100,COM2,9600,N,8,1|free\n");
+    EXPECT_TRUE(CommDM->ComPort.Open());   // reopened afterwards
+    EXPECT_TRUE(ui.warnings().empty());
+}
+
+TEST_F(AddOnTest, LibraryFailuresAreReportedAndThePortComesBack)
+{
+    open("Gone=missing.dll\nNotAnAddOn=noentry.dll\n");
+    item(0)->trigger();
+    item(1)->trigger();
+    ASSERT_EQ(ui.warnings().size(), 2u);
+    EXPECT_EQ(ui.warnings()[0].rfind("MISSING.DLL\rError n. ", 0), 0u) << ui.warnings()[0];
+    EXPECT_EQ(ui.warnings()[1], "Execute function not found in\rNOENTRY.DLL");
+    EXPECT_TRUE(CommDM->ComPort.Open());
+}
+
+TEST_F(AddOnTest, AProgramRunsWithTheWindowDisabledAndGetsItsArguments)
+{
+    open("Tool=recprog $com , abc,,$xyz1\nGone=nope with args\n");
+    item(0)->trigger();
+    EXPECT_EQ(dir.read("record.txt"), "COM2,9600,N,8,1,abc,,$XYZ\n");
+    EXPECT_TRUE(window->isEnabled());
+    EXPECT_TRUE(CommDM->ComPort.Open());
+
+    item(1)->trigger();
+    EXPECT_EQ(ui.warnings(), std::vector<std::string> {"Couldn't launch  [NOPE]\r\nError 2"});
+    EXPECT_TRUE(window->isEnabled());
+}
+
+TEST_F(AddOnTest, AnAddOnWaitsForARunningOperation)
+{
+    open("Download=record.dll $DEV\n");
+    {
+        TLinkOperation running(*CommDM);
+        item(0)->trigger();
+    }
+    EXPECT_EQ(dir.read("record.txt"), "");
+}
+
+TEST(AddOnParams, TokensAreTrimmedCutAndExpanded)
+{
+    testsupport::Pty pty;
+    setenv("SERIAL_NO_DEFAULT_PORTS", "1", 1);
+    setenv("SERIAL_COM2", pty.devicePath().c_str(), 1);
+    Settings = TCVSetup {};
+    Settings.Port = 2;
+    Settings.Baud = 4800;
+    Settings.Parity = 2;
+    Settings.Data = 7;
+    Settings.Stop = 2;
+    Settings.ModelName = "M1";
+    TCommDM link;
+    CommDM = &link;
+    LastConfigFile = "/tmp/a.cfg";
+    struct Case {
+        const char *params, *expanded;
+    };
+    const Case cases[] = {
+        {"$DEV,$COM", "M1,COM2,4800,E,7,2"},
+        {" $com , abc,,$xyz1", "COM2,4800,E,7,2,abc,,$XYZ"},
+        {"$CFG", "/tmp/a.cfg"},
+        {"a,", "a"},
+        {"", ""},
+        {"$port", "$POR"},
+        {"x y", "x y"},
+    };
+    for (const Case &c : cases) EXPECT_EQ(ExpandParams(c.params), c.expanded) << c.params;
+    CommDM = nullptr;
+    LastConfigFile.clear();
+}

@@ -1,0 +1,3 @@
+/* A test library that is not an add-on: it exports no Execute. */
+
+int NotTheEntry(void) { return 1; }
