@@ -1,6 +1,7 @@
 #include "CVMain.h"
 
 #include "BackgroundArea.h"
+#include "Setup.h"
 #include "Splash.h"
 #include "common/Wrn.h"
 #include "link/CVComm.h"
@@ -125,8 +126,7 @@ void TMainForm::buildMenus()
     Control1 = Tools1->addAction("&Control", QKeySequence("Ctrl+C"), this, Guarded([this] { CommBtnClick(); }));
     Terminal1 = Tools1->addAction("&Terminal");
     Terminal1->setShortcut(QKeySequence("Ctrl+T"));
-    Setup1 = Tools1->addAction("&Setup");
-    Setup1->setShortcut(QKeySequence("Ctrl+S"));
+    Setup1 = Tools1->addAction("&Setup", QKeySequence("Ctrl+S"), this, Guarded([this] { SetupBtnClick(); }));
 
     Help1 = new QMenu("&Help", this);
     HelpContents = Help1->addAction("&Contents");
@@ -134,7 +134,7 @@ void TMainForm::buildMenus()
     Help1->addSeparator();
     About1 = Help1->addAction("&About");
     // Windows this build does not have.
-    for (QAction *a : {Edit1, Terminal1, Setup1, HelpContents, HelpSearch, About1}) a->setEnabled(false);
+    for (QAction *a : {Edit1, Terminal1, HelpContents, HelpSearch, About1}) a->setEnabled(false);
 }
 
 void TMainForm::buildToolBar()
@@ -149,9 +149,10 @@ void TMainForm::buildToolBar()
     TermBtn = toolButton("&Terminal", "Terminal", QStyle::SP_FileDialogListView);
     SetupBtn = toolButton("&Setup", "Setup", QStyle::SP_FileDialogInfoView);
     ExitBtn = toolButton("E&xit", "Exit Corvane", QStyle::SP_DialogCloseButton);
-    for (QToolButton *b : {EditBtn, TermBtn, SetupBtn}) b->setEnabled(false);
+    for (QToolButton *b : {EditBtn, TermBtn}) b->setEnabled(false);
     connect(CommBtn, &QToolButton::clicked, this, Guarded([this] { CommBtnClick(); }));
     connect(EditBtn, &QToolButton::clicked, this, Guarded([this] { EditBtnClick(); }));
+    connect(SetupBtn, &QToolButton::clicked, this, Guarded([this] { SetupBtnClick(); }));
     connect(ExitBtn, &QToolButton::clicked, this, Guarded([this] { ExitBtnClick(); }));
     ControlBar->addWidget(CommBtn);
     ControlBar->addWidget(EditBtn);
@@ -235,6 +236,18 @@ void TMainForm::EnableSpecialMenu(bool enabled)
 {
     if (SpecialMenu) SpecialMenu->menuAction()->setEnabled(enabled);
     CommViewCreated();
+}
+
+void TMainForm::SetupBtnClick()
+{
+    // Not while the Device Control window has disabled itself for a transfer.
+    if (CommDM->HasCommView() && !CommForm->body()->isEnabled()) {
+        QApplication::beep();
+        return;
+    }
+    TSetupForm form(this);
+    form.OnTemplateLoaded = [this](QObject *) { EditBtnClick(); };
+    form.exec();
 }
 
 void TMainForm::ExitBtnClick() { close(); }

@@ -37,6 +37,8 @@ public:
 
     void CommBtnClick();
     void EditBtnClick();
+    // Runs the Setup dialog; only a beep while the Device Control window is busy with a transfer.
+    void SetupBtnClick();
     void ExitBtnClick();
     void Toolbar1Click();
     void TimerTimer();
