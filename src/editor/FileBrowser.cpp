@@ -23,6 +23,9 @@ TFileBrowser::TFileBrowser(QWidget *parent)
       FileList(new QListWidget(parent))
 {
     FileList->setSelectionMode(QAbstractItemView::SingleSelection);
+    // Long mount paths must not widen the lists' side of the dialog.
+    DriveCombo->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    DriveCombo->setMinimumContentsLength(8);
     FillDrives();
     ShowDirectory(QDir::currentPath());
 

@@ -16,6 +16,23 @@ namespace {
 
 QString HexByteText(uint8_t b) { return QString("$%1").arg(b, 2, 16, QChar('0')).toUpper(); }
 
+// A decimal field whose empty text is a valid entry that stands for 0, so that it is not put back to the last
+// number when the field loses the focus or Enter is pressed.
+class TDecimalEdit : public QSpinBox {
+public:
+    using QSpinBox::QSpinBox;
+
+protected:
+    QValidator::State validate(QString &text, int &pos) const override
+    {
+        return text.trimmed().isEmpty() ? QValidator::Acceptable : QSpinBox::validate(text, pos);
+    }
+    int valueFromText(const QString &text) const override
+    {
+        return text.trimmed().isEmpty() ? 0 : QSpinBox::valueFromText(text);
+    }
+};
+
 void SetByte(TTplEnt &entry, uint8_t b)
 {
     entry.Value = b;
@@ -31,7 +48,7 @@ TXSBForm::TXSBForm(QWidget *owner) : QDialog(owner)
     bold.setBold(true);
     setFont(bold);
 
-    ValEdit = new QSpinBox;
+    ValEdit = new TDecimalEdit;
     ValEdit->setRange(0, 65535);
     ValEdit->setValue(0);
     ValEdit->findChild<QLineEdit *>()->setMaxLength(5);
@@ -63,7 +80,6 @@ void TXSBForm::SetValue(uint16_t v) { ValEdit->setValue(v); }
 
 int32_t TXSBForm::GetValue() const
 {
-    // The spin box keeps its last valid value while its text is empty.
     return ValEdit->cleanText().isEmpty() ? 0 : ValEdit->value();
 }
 
