@@ -21,6 +21,7 @@
 #include <QRadioButton>
 
 #include <cmath>
+#include <optional>
 
 double OverMinCD = 0;
 double OverMaxCD = 0;
@@ -34,6 +35,15 @@ const char *const kMicroSeconds = " \xB5s";   // a blank, the micro sign and "s"
 
 std::string textOf(const QLineEdit *edit) { return ToCp1252(edit->text()); }
 void setText(QLineEdit *edit, const std::string &text) { edit->setText(FromCp1252(text)); }
+
+// One spin step on the grid of `step`s: up to the step above the one at or below x, down to the step below x;
+// nothing for a step down from 0 or less. `reach` is the length of a step in steps.
+std::optional<double> SpinStep(double x, double step, double reach, bool up)
+{
+    if (up) return std::trunc(x / step + reach) * step;
+    if (x > 0) return double(RoundUp(x / step - reach)) * step;
+    return std::nullopt;
+}
 
 } // namespace
 
@@ -311,28 +321,16 @@ bool TOverForm::FilterChar(QLineEdit *edit, const QKeyEvent &key)
 
 void TOverForm::XSpinClick(bool up)
 {
-    const double step = Settings.Inches ? 4 : 0.1;
-    double x = StrToRealDef(textOf(XEdit), 0);
-    const bool show = up || x > 0;
-    if (up)
-        x = std::trunc(x / step + 1.0001) * step;
-    else if (x > 0)
-        x = double(RoundUp(x / step - 1.0001)) * step;
-    if (Settings.Inches && x == 4) x = 5;   // the narrowest module in mils is 5
-    if (show) setText(XEdit, RealToStr(x, 1, true));
+    std::optional<double> x = SpinStep(StrToRealDef(textOf(XEdit), 0), Settings.Inches ? 4 : 0.1, 1.0001, up);
+    if (x && Settings.Inches && *x == 4) x = 5;   // the narrowest module in mils is 5
+    if (x) setText(XEdit, RealToStr(*x, 1, true));
     Recalc();
 }
 
 void TOverForm::CDSpinClick(QLineEdit *edit, bool up)
 {
-    const double step = Settings.Inches ? 1 : 25;
-    double d = StrToRealDef(textOf(edit), 0);
-    const bool show = up || d > 0;
-    if (up)
-        d = std::trunc(d / step + 1) * step;
-    else if (d > 0)
-        d = double(RoundUp(d / step - 1)) * step;
-    if (show) setText(edit, RealToStr(d, 1, true));
+    const std::optional<double> d = SpinStep(StrToRealDef(textOf(edit), 0), Settings.Inches ? 1 : 25, 1, up);
+    if (d) setText(edit, RealToStr(*d, 1, true));
     Recalc();
 }
 

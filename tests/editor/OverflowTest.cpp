@@ -182,6 +182,8 @@ TEST_F(OverflowTest, MillimetreModeReopensWithThePreviousValuesAndTheReadersScan
     EXPECT_EQ(form->ScanCombo->currentText(), "SC-2");
     EXPECT_EQ(OverScanner, 1);
     EXPECT_EQ(form->MinTDEdit->text(), "16.7" + kMicro);
+    // Showing the window listed the values of the editor's entry: 16.7 to 83.1 microseconds.
+    EXPECT_EQ(items(*form), (std::vector<Item> {us("20", 1), us("25", 2), us("40", 3), us("50", 4), us("60", 5)}));
     EXPECT_TRUE(ui.log().empty());
 }
 
