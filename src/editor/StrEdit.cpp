@@ -14,6 +14,7 @@
 #include <QMenu>
 #include <QPainter>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QStyledItemDelegate>
 #include <QTableWidget>
 #include <QVBoxLayout>
@@ -100,6 +101,8 @@ TStrForm::TStrForm(QWidget *owner) : QDialog(owner)
     Grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
     Grid->setItemDelegate(new TStrCellDelegate(Grid));
     Grid->setContextMenuPolicy(Qt::CustomContextMenu);
+    Grid->setFixedHeight(Grid->horizontalHeader()->sizeHint().height() + 18 +
+                         Grid->horizontalScrollBar()->sizeHint().height() + 2 * Grid->frameWidth());
     Grid->installEventFilter(this);
     Grid->horizontalHeader()->viewport()->installEventFilter(this);
     CharMenu = new QMenu(this);
