@@ -2,6 +2,7 @@
 
 #include "About.h"
 #include "BackgroundArea.h"
+#include "Setup.h"
 #include "Splash.h"
 #include "common/Wrn.h"
 #include "editor/EditForm.h"
@@ -129,16 +130,13 @@ void TMainForm::buildMenus()
     Edit1 = Tools1->addAction("&Edit", QKeySequence("Ctrl+E"), this, Guarded([this] { EditBtnClick(); }));
     Control1 = Tools1->addAction("&Control", QKeySequence("Ctrl+C"), this, Guarded([this] { CommBtnClick(); }));
     Terminal1 = Tools1->addAction("&Terminal", QKeySequence("Ctrl+T"), this, Guarded([this] { TermBtnClick(); }));
-    Setup1 = Tools1->addAction("&Setup");
-    Setup1->setShortcut(QKeySequence("Ctrl+S"));
+    Setup1 = Tools1->addAction("&Setup", QKeySequence("Ctrl+S"), this, Guarded([this] { SetupBtnClick(); }));
 
     Help1 = new QMenu("&Help", this);
     HelpContents = Help1->addAction("&Contents", this, Guarded([] { ApplicationHelp(HELP_CONTENTS, 0); }));
     HelpSearch = Help1->addAction("&Search", this, Guarded([] { ApplicationHelp(HELP_PARTIALKEY, 0, ""); }));
     Help1->addSeparator();
     About1 = Help1->addAction("&About", this, Guarded([this] { About1Click(); }));
-    // Windows this build does not have.
-    Setup1->setEnabled(false);
 }
 
 void TMainForm::buildToolBar()
@@ -153,10 +151,10 @@ void TMainForm::buildToolBar()
     TermBtn = toolButton("&Terminal", "Terminal", QStyle::SP_FileDialogListView);
     SetupBtn = toolButton("&Setup", "Setup", QStyle::SP_FileDialogInfoView);
     ExitBtn = toolButton("E&xit", "Exit Corvane", QStyle::SP_DialogCloseButton);
-    SetupBtn->setEnabled(false);
     connect(CommBtn, &QToolButton::clicked, this, Guarded([this] { CommBtnClick(); }));
     connect(EditBtn, &QToolButton::clicked, this, Guarded([this] { EditBtnClick(); }));
     connect(TermBtn, &QToolButton::clicked, this, Guarded([this] { TermBtnClick(); }));
+    connect(SetupBtn, &QToolButton::clicked, this, Guarded([this] { SetupBtnClick(); }));
     connect(ExitBtn, &QToolButton::clicked, this, Guarded([this] { ExitBtnClick(); }));
     ControlBar->addWidget(CommBtn);
     ControlBar->addWidget(EditBtn);
@@ -265,6 +263,18 @@ void TMainForm::EnableSpecialMenu(bool enabled)
 {
     if (SpecialMenu) SpecialMenu->menuAction()->setEnabled(enabled);
     CommViewCreated();
+}
+
+void TMainForm::SetupBtnClick()
+{
+    // Not while the Device Control window has disabled itself for a transfer.
+    if (CommDM->HasCommView() && !CommForm->body()->isEnabled()) {
+        QApplication::beep();
+        return;
+    }
+    TSetupForm form(this);
+    form.OnTemplateLoaded = [this](QObject *) { EditBtnClick(); };
+    form.exec();
 }
 
 void TMainForm::ExitBtnClick() { close(); }

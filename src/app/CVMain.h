@@ -39,6 +39,8 @@ public:
     void EditBtnClick();
     // Opens the Terminal, or brings it to the front.
     void TermBtnClick();
+    // Runs the Setup dialog; only a beep while the Device Control window is busy with a transfer.
+    void SetupBtnClick();
     void ExitBtnClick();
     void About1Click();
     void Toolbar1Click();

@@ -14,21 +14,6 @@
 
 namespace {
 
-constexpr std::size_t kMaxLineLength = 255;
-
-// Calls `handle` with each line of the text (ended by LF, CR LF or CR), cut to kMaxLineLength.
-template <class Handle>
-void ForEachLine(const std::string &text, Handle &&handle)
-{
-    std::size_t start = 0;
-    while (start < text.size()) {
-        std::size_t end = text.find_first_of("\r\n", start);
-        if (end == std::string::npos) end = text.size();
-        handle(text.substr(start, std::min(end - start, kMaxLineLength)));
-        start = end + (text.compare(end, 2, "\r\n") == 0 ? 2 : 1);
-    }
-}
-
 bool IsValueLine(uint8_t code) { return code >= trVal && code <= trChr; }
 
 // The reading state of LoadFromFile: definitions first, then level blocks of pages, headers and parameters.
