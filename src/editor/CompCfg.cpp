@@ -1,6 +1,7 @@
 #include "CompCfg.h"
 
 #include "DBForm.h"
+#include "LoadCfgForm.h"
 #include "DialogLayout.h"
 #include "XGrid.h"
 #include "common/Wrn.h"
@@ -53,19 +54,6 @@ const SideCommand kSideCommands[] = {
 };
 
 // The configuration file to compare; nothing when the user cancels.
-std::optional<std::string> ChooseConfigurationFile()
-{
-    FileDialogRequest request;
-    request.title = "Load configuration";
-    request.initialDir = Settings.DevPath;
-    request.fileName = "*.cfg";
-    request.filter = "*.cfg|*.cfg";
-    request.defaultExt = "cfg";
-    std::optional<std::string> file = Ui().OpenFileName(request);
-    if (file && file->empty()) file.reset();
-    return file;
-}
-
 // Leaves host mode after an error without reporting a second one.
 void LeaveHostModeQuietly()
 {
@@ -188,10 +176,10 @@ void TCompForm::GridGetCell(int col, int row, std::string &text)
         break;
     case '1':
         font.Bold = true;
-        text = Cut("  " + name, kLabelMax);
+        text = Cut(std::string(2, ' ').append(name), kLabelMax);
         break;
     case '2':
-        text = Cut("    -" + name, kLabelMax);
+        text = Cut(std::string("    -").append(name), kLabelMax);
         break;
     default:
         break;
@@ -245,10 +233,10 @@ void TCompForm::CurBtnClick(int side)
 
 void TCompForm::LoadBtnClick(int side)
 {
-    const std::optional<std::string> file = ChooseConfigurationFile();
-    if (!file) return;
-    OwnTemplate->LoadConfiguration(*file);
-    FillSide(side, UpperCase(ExtractFileName(*file)));
+    const std::string file = SelectConfigurationFile(this);
+    if (file.empty()) return;
+    OwnTemplate->LoadConfiguration(file);
+    FillSide(side, UpperCase(ExtractFileName(file)));
 }
 
 void TCompForm::DBBtnClick(int side)

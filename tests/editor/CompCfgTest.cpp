@@ -6,11 +6,15 @@
 #include "ToolsFixture.h"
 #include "editor/CompCfg.h"
 #include "editor/DBForm.h"
+#include "editor/FileBrowser.h"
+#include "editor/LoadCfgForm.h"
 #include "editor/OleDate.h"
 #include "editor/XGrid.h"
+#include "ModalDriver.h"
 #include "model/CfgFile.h"
 
 #include <QLabel>
+#include <QListWidget>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QToolButton>
@@ -22,6 +26,27 @@ using testsupport::SimKind;
 namespace {
 
 const std::string kDifferentTemplate = "The template is different\rfrom the current one!\rContinue anyway?";
+
+// Acts as the user in the Load configuration dialog: picks the named file of the folder it shows, or cancels when
+// the name is empty; records the folder the dialog started in.
+class ChooseInLoadDialog {
+public:
+    explicit ChooseInLoadDialog(const QString &name, std::string *startDir = nullptr)
+        : user_([name, startDir](TLoadCfgForm &form) {
+              if (startDir) *startDir = form.Browser->Directory();
+              if (name.isEmpty()) return form.reject();
+              const QList<QListWidgetItem *> found = form.Browser->FileList->findItems(name, Qt::MatchExactly);
+              ASSERT_EQ(found.size(), 1) << name.toStdString();
+              form.Browser->FileList->setCurrentItem(found.first());
+              form.OkBtn->click();
+          })
+    {
+    }
+    ~ChooseInLoadDialog() { EXPECT_TRUE(user_.ran()); }
+
+private:
+    testsupport::OnModal<TLoadCfgForm> user_;
+};
 
 std::vector<std::string> Column(TExtGrid &grid, int col)
 {
@@ -140,17 +165,22 @@ TEST_F(CompCfgTest, ConfigurationFileOfAnotherTemplateAsksAndLeavesTheProgramsTe
     const ConfigRecords current = tpl.GetConfiguration();
     open();
 
-    ui.chooseFile(dir.file("dev/left.cfg"));
-    form->LoadBtn1->click();
+    std::string startDir;
+    {
+        ChooseInLoadDialog user("left.cfg", &startDir);
+        form->LoadBtn1->click();
+    }
     EXPECT_EQ(form->Grid->Caption(1), "LEFT.CFG");
     EXPECT_EQ(Column(*form->Grid, 1),
               (std::vector<std::string> {"", "", "Off", "*Entry not found", "", "Z", "*Entry not found",
                                          "*Entry not found", "*Entry not found"}));
-    EXPECT_EQ(ui.dialogRequests().at(0).initialDir, dir.file("dev") + "/");
+    EXPECT_EQ(startDir, dir.file("dev"));   // the dialog starts in the device folder
 
-    ui.chooseFile(dir.file("dev/other.cfg"));
     ui.answer(false);
-    form->LoadItem1->trigger();
+    {
+        ChooseInLoadDialog user("other.cfg");
+        form->LoadItem1->trigger();
+    }
     EXPECT_EQ(ui.questions(), std::vector<std::string> {kDifferentTemplate});
     EXPECT_EQ(form->Grid->Caption(1), "LEFT.CFG");
     EXPECT_EQ(Column(*form->Grid, 1)[2], "Off");
@@ -160,8 +190,10 @@ TEST_F(CompCfgTest, ConfigurationFileOfAnotherTemplateAsksAndLeavesTheProgramsTe
     EXPECT_EQ(Settings.DefTpl, "TEST_.TPL");
     EXPECT_EQ(Settings.DeviceTitle.str(), "Test Reader");
 
-    ui.chooseFile(std::nullopt);
-    form->LoadBtn2->click();
+    {
+        ChooseInLoadDialog user("");   // cancelled
+        form->LoadBtn2->click();
+    }
     EXPECT_EQ(form->Grid->Caption(2), "None");
 }
 
@@ -221,12 +253,12 @@ TEST_F(CompCfgTest, WithoutTemplateThereAreNoRowsAndNoDifferences)
     open();
     EXPECT_EQ(form->Grid->RowCount(), 1);
     tpl.FileName.clear();
-    ui.chooseFile(dir.file("dev/a.cfg"));
-    ui.chooseFile(dir.file("dev/a.cfg"));
     ui.answer(true);
     ui.answer(true);
-    form->LoadBtnClick(TCompForm::LeftSide);
-    form->LoadBtnClick(TCompForm::RightSide);
+    for (int side : {TCompForm::LeftSide, TCompForm::RightSide}) {
+        ChooseInLoadDialog user("a.cfg");
+        form->LoadBtnClick(side);
+    }
     EXPECT_EQ(FooterText(*form), "0 differences detected");
 }
 
