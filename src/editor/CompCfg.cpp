@@ -166,8 +166,7 @@ void TCompForm::GridGetCell(int col, int row, std::string &text)
         return;
     }
     if (col != 0 || i >= Labels.size()) return;
-    std::string label = Cut(Labels[i], kLabelMax);
-    if (label.empty()) label = "0";
+    const std::string label = Labels[i].empty() ? std::string(1, '0') : Cut(Labels[i], kLabelMax);
     const std::string name = label.substr(1);
     switch (label[0]) {
     case '0':
