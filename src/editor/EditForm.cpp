@@ -4,6 +4,8 @@
 #include "CompCfg.h"
 #include "DBForm.h"
 #include "GridCombo.h"
+#include "PrintListing.h"
+#include "PrinterCanvas.h"
 #include "common/Wrn.h"
 #include "link/CVComm.h"
 #include "model/HtmlHelp.h"
@@ -11,6 +13,7 @@
 #include "model/Template.h"
 #include "platform/ScopedFlag.h"
 #include "platform/Text.h"
+#include "platform/UiServices.h"
 #include "platform/qt/Cp1252.h"
 #include "platform/qt/Guarded.h"
 
@@ -24,6 +27,8 @@
 #include <QMdiArea>
 #include <QMenu>
 #include <QMouseEvent>
+#include <QPrintDialog>
+#include <QPrinter>
 #include <QScrollBar>
 #include <QStyle>
 #include <QTabBar>
@@ -167,8 +172,9 @@ void TEditForm::buildControls()
     connect(HelpBtn, &QToolButton::clicked, this, Guarded([this] { HelpTopicClick(); }));
     connect(DBBtn, &QToolButton::clicked, this, Guarded([this] { DBBtnClick(); }));
     connect(CmpBtn, &QToolButton::clicked, this, Guarded([this] { CmpBtnClick(); }));
+    connect(PrintBtn, &QToolButton::clicked, this, Guarded([this] { PrintConfiguration(); }));
     // Their windows are not part of this build.
-    for (QToolButton *b : {LoadBtn, OverBtn, PrintBtn}) b->setEnabled(false);
+    for (QToolButton *b : {LoadBtn, OverBtn}) b->setEnabled(false);
 }
 
 void TEditForm::buildMenus()
@@ -183,8 +189,8 @@ void TEditForm::buildMenus()
     Overflow2 = File1->addAction("&Overflow");
     File1->addSeparator();
     Print1 = File1->addMenu("&Print...");
-    Printer1 = Print1->addAction("&Printer");
-    File2 = Print1->addAction("&File");
+    Printer1 = Print1->addAction("&Printer", this, Guarded([this] { PrintConfiguration(); }));
+    File2 = Print1->addAction("&File", this, Guarded([this] { PrintToFile(); }));
     File1->addSeparator();
     Exit1 = File1->addAction("E&xit", this, Guarded([this] { close(); }));
 
@@ -194,7 +200,7 @@ void TEditForm::buildMenus()
     HelpTopic = Help1->addAction("&Topic Search", QKeySequence(Qt::Key_F1), this, Guarded([this] { HelpTopicClick(); }));
     Help1->addSeparator();
     About1 = Help1->addAction("&About");   // the main window binds its About command to it
-    for (QAction *a : {Open1, Overflow2, Print1->menuAction(), Printer1, File2, About1})
+    for (QAction *a : {Open1, Overflow2, About1})
         a->setEnabled(false);
 }
 
@@ -529,4 +535,28 @@ void TEditForm::CmpBtnClick()
 {
     TCompForm form(this);
     form.exec();
+}
+
+void TEditForm::PrintConfiguration()
+{
+    const std::vector<TListingLine> lines = ListingLines(*Template);
+    QPrinter printer(QPrinter::HighResolution);
+    const int32_t sheets = PrinterSheetCount(printer, lines.size());
+    QPrintDialog dialog(&printer, this);
+    dialog.setOption(QAbstractPrintDialog::PrintPageRange);
+    dialog.setMinMax(1, sheets);
+    dialog.setFromTo(1, sheets);
+    if (dialog.exec() != QDialog::Accepted) return;
+    PrintListing(printer, CurrentListingHeader(), lines);
+}
+
+void TEditForm::PrintToFile()
+{
+    FileDialogRequest request;
+    request.title = "Print to file...";
+    request.filter = "Text files|*.txt";
+    request.defaultExt = "txt";
+    const std::optional<std::string> path = Ui().SaveFileName(request);
+    if (!path) return;
+    WriteTextListing(*path, TextListing(CurrentListingHeader(), ListingLines(*Template)));
 }

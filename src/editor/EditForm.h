@@ -45,6 +45,10 @@ public:
     void DBBtnClick();
     // Compare two configurations.
     void CmpBtnClick();
+    // The configuration listing on a printer chosen in the print dialog, or in a text file chosen in the save
+    // dialog.
+    void PrintConfiguration();
+    void PrintToFile();
 
     // What a cell of the grid shows.
     TGridCell Cell(int col, int row) const;
