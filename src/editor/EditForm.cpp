@@ -3,6 +3,10 @@
 #include "model/AppHelp.h"
 #include "CompCfg.h"
 #include "DBForm.h"
+#include "LoadCfgForm.h"
+#include "Overflow.h"
+#include "StrEdit.h"
+#include "Xsbedit.h"
 #include "GridCombo.h"
 #include "PrintListing.h"
 #include "PrinterCanvas.h"
@@ -173,20 +177,22 @@ void TEditForm::buildControls()
     connect(DBBtn, &QToolButton::clicked, this, Guarded([this] { DBBtnClick(); }));
     connect(CmpBtn, &QToolButton::clicked, this, Guarded([this] { CmpBtnClick(); }));
     connect(PrintBtn, &QToolButton::clicked, this, Guarded([this] { PrintConfiguration(); }));
-    // Their windows are not part of this build.
-    for (QToolButton *b : {LoadBtn, OverBtn}) b->setEnabled(false);
+    connect(LoadBtn, &QToolButton::clicked, this, Guarded([this] { LoadBtnClick(); }));
+    connect(OverBtn, &QToolButton::clicked, this, Guarded([this] { OverBtnClick(); }));
+    connect(this, &TEditForm::EditLsbMsbRequested, this, [this](TTplEnt *entry) { ReportErrors([&] { EditLsbMsb(*entry); }); });
+    connect(this, &TEditForm::EditStringRequested, this, [this](TTplEnt *entry) { ReportErrors([&] { EditString(*entry); }); });
 }
 
 void TEditForm::buildMenus()
 {
     File1 = new QMenu("Co&mmands", this);
-    Open1 = File1->addAction("&Load...");
+    Open1 = File1->addAction("&Load...", this, Guarded([this] { LoadBtnClick(); }));
     SaveAs1 = File1->addAction("&Save...", this, Guarded([] { Template->SaveConfiguration(); }));
     Database1 = File1->addAction("&Database", this, Guarded([this] { DBBtnClick(); }));
     File1->addSeparator();
     Info2 = File1->addAction("&Info", this, Guarded([] { Template->ShowInfo(); }));
     Compare2 = File1->addAction("&Compare", this, Guarded([this] { CmpBtnClick(); }));
-    Overflow2 = File1->addAction("&Overflow");
+    Overflow2 = File1->addAction("&Overflow", this, Guarded([this] { OverBtnClick(); }));
     File1->addSeparator();
     Print1 = File1->addMenu("&Print...");
     Printer1 = Print1->addAction("&Printer", this, Guarded([this] { PrintConfiguration(); }));
@@ -200,8 +206,7 @@ void TEditForm::buildMenus()
     HelpTopic = Help1->addAction("&Topic Search", QKeySequence(Qt::Key_F1), this, Guarded([this] { HelpTopicClick(); }));
     Help1->addSeparator();
     About1 = Help1->addAction("&About");   // the main window binds its About command to it
-    for (QAction *a : {Open1, Overflow2, About1})
-        a->setEnabled(false);
+    About1->setEnabled(false);
 }
 
 void TEditForm::showEvent(QShowEvent *event)
@@ -559,4 +564,41 @@ void TEditForm::PrintToFile()
     const std::optional<std::string> path = Ui().SaveFileName(request);
     if (!path) return;
     WriteTextListing(*path, TextListing(CurrentListingHeader(), ListingLines(*Template)));
+}
+
+void TEditForm::LoadBtnClick()
+{
+    // Loading may read another template: never while a value is being sent.
+    TLinkOperation operation(*CommDM);
+    if (!operation) return QApplication::beep();
+    const std::string name = SelectConfigurationFile(this);
+    if (name.empty()) return;
+    Template->LoadConfiguration(name);
+    RefreshAll();
+}
+
+void TEditForm::OverBtnClick()
+{
+    TOverForm form(this);
+    form.PageIndex = CurrentPage;
+    form.EntryIndex = ComboRow;
+    if (form.exec() != QDialog::Accepted) return;
+    const int32_t index = form.SelectedValueIndex();
+    if (index < 0 || index >= Combo->count()) return;
+    Combo->setCurrentIndex(index);
+    ApplyValue();
+}
+
+void TEditForm::EditLsbMsb(TTplEnt &entry)
+{
+    ::EditLsbMsb(this, entry);
+    Grid->viewport()->update();
+    Grid->setFocus();
+}
+
+void TEditForm::EditString(TTplEnt &entry)
+{
+    ::EditString(this, entry);
+    Grid->viewport()->update();
+    Grid->setFocus();
 }

@@ -45,6 +45,13 @@ public:
     void DBBtnClick();
     // Compare two configurations.
     void CmpBtnClick();
+    // Load a configuration file chosen in the Load configuration dialog.
+    void LoadBtnClick();
+    // The overflow calculator; a value chosen there is applied (and, in interactive mode, sent) as if picked here.
+    void OverBtnClick();
+    // The 16-bit value dialog and the string dialog for an entry of the current page.
+    void EditLsbMsb(TTplEnt &entry);
+    void EditString(TTplEnt &entry);
     // The configuration listing on a printer chosen in the print dialog, or in a text file chosen in the save
     // dialog.
     void PrintConfiguration();
