@@ -53,17 +53,6 @@ const SideCommand kSideCommands[] = {
      QStyle::SP_DialogResetButton, {"Clear configuration", "Clear configuration"}, "C&lear", &TCompForm::ClearBtnClick},
 };
 
-// The configuration file to compare; nothing when the user cancels.
-// Leaves host mode after an error without reporting a second one.
-void LeaveHostModeQuietly()
-{
-    if (!CommDM->InHostMode) return;
-    try {
-        CommDM->ExitHostMode();
-    } catch (...) {
-    }
-}
-
 } // namespace
 
 TCompForm::TCompForm(QWidget *owner) : QDialog(owner), OwnTemplate(std::make_unique<TTemplate>(TemplateScope::Private))
@@ -264,7 +253,7 @@ void TCompForm::GetBtnClick(int side)
             ShowWarning("Transfer failed!");
         }
     } catch (...) {
-        LeaveHostModeQuietly();
+        CommDM->LeaveHostModeAfterError();
         throw;
     }
     CommDM->ExitHostMode();

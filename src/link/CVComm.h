@@ -66,6 +66,9 @@ public:
     // Composite operations.
     bool EnterHostMode();
     bool ExitHostMode();
+    // After an error: leaves host mode when the link is in it; a failure of that is not reported again, the
+    // first error is the one that counts.
+    void LeaveHostModeAfterError();
     void Identify();
     bool ReadConfig(std::vector<std::string> &list);
     bool SendConfig(const std::vector<std::string> &list, bool toEEPROM);

@@ -68,16 +68,6 @@ void setLabelColours(QWidget *w)
     w->setFont(f);
 }
 
-// The link's commands run on the reader: a failed host-mode exit after an error is not reported again.
-void leaveHostModeAfterError()
-{
-    if (!CommDM->InHostMode) return;
-    try {
-        CommDM->ExitHostMode();
-    } catch (...) {
-    }
-}
-
 } // namespace
 
 TCommForm::TCommForm(QWidget *parent) : QMdiSubWindow(parent)
@@ -362,7 +352,7 @@ void TCommForm::ConnBtnClick()
         ShowIdentification();
         ShowPortCaption();
     } catch (...) {
-        leaveHostModeAfterError();
+        CommDM->LeaveHostModeAfterError();
         always();
         throw;
     }
@@ -457,7 +447,7 @@ bool TCommForm::RunInHostMode(const std::function<bool()> &work, const std::stri
             CommDM->ExitHostMode();
         }
     } catch (...) {
-        leaveHostModeAfterError();
+        CommDM->LeaveHostModeAfterError();
         SetWindowEnabled(true);
         ShowStatus(failure);
         throw;

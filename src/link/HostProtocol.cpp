@@ -98,6 +98,15 @@ bool TCommDM::ExitHostMode()
     return r;
 }
 
+void TCommDM::LeaveHostModeAfterError()
+{
+    if (!InHostMode) return;
+    try {
+        ExitHostMode();
+    } catch (...) {
+    }
+}
+
 void TCommDM::Identify()
 {
     const int32_t wait = SlowLine() ? DT() : DT() / 2;
