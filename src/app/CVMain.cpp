@@ -267,8 +267,9 @@ void TMainForm::EnableSpecialMenu(bool enabled)
 
 void TMainForm::SetupBtnClick()
 {
-    // Not while the Device Control window has disabled itself for a transfer.
-    if (CommDM->HasCommView() && !CommForm->body()->isEnabled()) {
+    // Not while the Device Control window has disabled itself for a transfer, nor while any other operation holds
+    // the link (an interactive send of the editor): Setup may reopen the port and load another template.
+    if ((CommDM->HasCommView() && !CommForm->body()->isEnabled()) || CommDM->OperationRunning) {
         QApplication::beep();
         return;
     }

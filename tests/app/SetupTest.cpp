@@ -364,6 +364,14 @@ TEST_F(SetupFromMainWindowTest, SetupButtonBeepsWhileDeviceControlIsBusy)
     EXPECT_FALSE(refused.ran());
 
     CommForm->body()->setEnabled(true);
+    {
+        TLinkOperation running(*CommDM);   // an interactive send of the editor
+        OnModal<TSetupForm> alsoRefused([](TSetupForm &form) { form.reject(); }, 300);
+        window->SetupBtn->click();
+        PumpFor(std::chrono::milliseconds(350));
+        EXPECT_FALSE(alsoRefused.ran());
+    }
+
     bool wired = false;
     OnModal<TSetupForm> opened([&](TSetupForm &form) {
         wired = bool(form.OnTemplateLoaded);
