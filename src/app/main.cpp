@@ -1,6 +1,8 @@
 // Corvane: sets up barcode readers on a serial line.
 
 #include "Program.h"
+#include "editor/DBForm.h"
+#include "editor/OleDate.h"
 #include "model/ConfigDump.h"
 #include "platform/HelpViewer.h"
 #include "platform/Text.h"
@@ -9,7 +11,6 @@
 #include "platform/qt/GuardedApplication.h"
 #include "platform/qt/QtUiServices.h"
 
-#include <QDateTime>
 #include <QLocale>
 
 int main(int argc, char **argv)
@@ -20,12 +21,7 @@ int main(int argc, char **argv)
     ExternalHelpViewer help;
     SetHelpViewer(&help);
     SetDecimalSeparator(QLocale().decimalPoint().at(0).toLatin1());
-    SetDumpDateText([] {
-        const QLocale locale;
-        const QDateTime now = QDateTime::currentDateTime();
-        return ToCp1252(locale.toString(now.date(), QLocale::ShortFormat) + ' ' +
-                        locale.toString(now.time(), QLocale::LongFormat));
-    });
+    SetDumpDateText([] { return DbDateTimeText(OleDateNow()); });   // short date and long time of the locale
 
     const QStringList args = QCoreApplication::arguments();
     const int result = CorvaneMain(QCoreApplication::applicationFilePath().toStdString(),
