@@ -1,4 +1,5 @@
 #include "LinkFixture.h"
+#include "ModalDriver.h"
 
 #include "link/AutoScan.h"
 #include "link/Led.h"
@@ -9,25 +10,12 @@
 
 using namespace std::chrono_literals;
 using testsupport::LineSettings;
+using testsupport::OnModal;
 using testsupport::SimKind;
 
 namespace {
 
 LineSettings lineOf(const TLineSetting &s) { return {s.Baud, "NOEMS"[int(s.Parity)], s.DataBits, s.StopBits}; }
-
-// Runs `action` on the open auto-connect dialog once it is up.
-void whenDialogOpens(std::function<void(TAutoForm &)> action)
-{
-    auto *poll = new QTimer;
-    QObject::connect(poll, &QTimer::timeout, [poll, action] {
-        if (auto *dialog = qobject_cast<TAutoForm *>(QApplication::activeModalWidget())) {
-            poll->stop();
-            poll->deleteLater();
-            action(*dialog);
-        }
-    });
-    poll->start(20);
-}
 
 } // namespace
 
@@ -85,9 +73,7 @@ TEST_F(AutoConnectTest, FindsAReaderAt19200SevenEvenOne)
     writeIni("[Misc]\nAutoBaud=9600,19200\nDefTimeout=8\nAutoMode=0\n");
     sim.setLine({19200, 'E', 7, 1});
     startWithProbe();
-    whenDialogOpens([&](TAutoForm &dialog) {
-        EXPECT_EQ(dialog.windowTitle(), "AutoConnect - Fast");
-    });
+    OnModal<TAutoForm> dialog([&](TAutoForm &form) { EXPECT_EQ(form.windowTitle(), "AutoConnect - Fast"); });
 
     ASSERT_TRUE(link->EnterHostMode());
 
@@ -118,10 +104,9 @@ TEST_F(AutoConnectTest, TheQuickTryFindsA9600Reader)
     sim.setLine({9600, 'N', 8, 1});
     startWithProbe();
     link->ComPort.SetBaud(2400);
-    bool dialogOpened = false;
-    whenDialogOpens([&](TAutoForm &) { dialogOpened = true; });
+    OnModal<TAutoForm> dialog([](TAutoForm &) {});
     ASSERT_TRUE(link->EnterHostMode());
-    EXPECT_FALSE(dialogOpened);
+    EXPECT_FALSE(dialog.ran());
     EXPECT_EQ(link->ComPort.Baud(), 9600);
     link->ExitHostMode();
 }
@@ -131,7 +116,7 @@ TEST_F(AutoConnectTest, EscapeAbortsTheScanAndTheOldLineComesBack)
     writeIni("[Misc]\nAutoBaud=9600,4800,2400\nDefTimeout=8\nAutoMode=1\n");
     sim.setSilent(true);
     startWithProbe();
-    whenDialogOpens([](TAutoForm &dialog) {
+    OnModal<TAutoForm> user([](TAutoForm &dialog) {
         QTimer::singleShot(300, &dialog, [&dialog] {
             QKeyEvent esc(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
             QApplication::sendEvent(&dialog, &esc);
@@ -157,7 +142,7 @@ TEST_F(AutoConnectTest, ClosingTheProgramEndsTheScan)
     writeIni("[Misc]\nDefTimeout=8\n");
     sim.setSilent(true);
     startWithProbe();
-    whenDialogOpens([this](TAutoForm &) { QTimer::singleShot(200, [this] { link->AbortConnect = true; }); });
+    OnModal<TAutoForm> user([this](TAutoForm &) { QTimer::singleShot(200, [this] { link->AbortConnect = true; }); });
     const auto start = std::chrono::steady_clock::now();
     EXPECT_FALSE(link->EnterHostMode());
     EXPECT_LT(std::chrono::steady_clock::now() - start, 6s);
