@@ -311,11 +311,9 @@ void TMainForm::TimerTimer()
     Timer->stop();
     delete SplashForm;
     SplashForm = nullptr;
-    try {
-        CommBtnClick();
-    } catch (...) {
-        Timer->start();   // tried again two seconds later
-        throw;
+    if (!ReportErrors([this] { CommBtnClick(); })) {
+        Timer->start();   // tried again two seconds later, once the error box is gone
+        return;
     }
     if (!Settings.DefTpl.empty() && Template && Template->IsEmpty()) {
         ShowWarning("Unable to load template\r" + LocalizeFileName(Settings.DefTpl));

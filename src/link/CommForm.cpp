@@ -88,13 +88,14 @@ TCommForm::TCommForm(QWidget *parent) : QMdiSubWindow(parent)
     Lights.Lights().TXDLight = TxLed;
     Lights.Lights().RXDLight = RxLed;
 
-    CommForm = this;
-    CommDM->CommView = this;
-    if (CommDM->MainView) CommDM->MainView->CommViewCreated();
     UpdatePort();
     LogBtn->setChecked(false);
     DisableCommands();
     SetupCustomButtons();
+    // Registered last: a window whose creation failed is never reached through the link.
+    CommForm = this;
+    CommDM->CommView = this;
+    if (CommDM->MainView) CommDM->MainView->CommViewCreated();
 }
 
 TCommForm::~TCommForm()
@@ -301,6 +302,15 @@ void TCommForm::EnableCommands()
 
 void TCommForm::DisableCommands() { SetCommandsEnabled(false); }
 
+void TCommForm::ShowNotConnected()
+{
+    CommDM->DeviceId = "NOT CONNECTED";
+    Settings.ModelName = "";
+    HostGroup->setTitle("");
+    DisableCommands();
+    ShowIdentification();
+}
+
 void TCommForm::SetWindowEnabled(bool enabled)
 {
     body_->setEnabled(enabled);
@@ -338,21 +348,16 @@ void TCommForm::ConnBtnClick()
             SetupCustomButtons();
             CommDM->UpdateMultiMenu(false);
             WriteSettings();
-        } else {
-            CommDM->DeviceId = "NOT CONNECTED";
-            Settings.ModelName = "";
-            HostGroup->setTitle("");
-        }
-        if (connected) {
             EnableCommands();
             if (CommDM->ComPort.DataBits() == 7) ShowWarning(kSevenBitWarning);
+            ShowIdentification();
         } else {
-            DisableCommands();
+            ShowNotConnected();
         }
-        ShowIdentification();
         ShowPortCaption();
     } catch (...) {
         CommDM->LeaveHostModeAfterError();
+        if (!CommDM->Connected) ShowNotConnected();   // not "Entering Host Mode..." after a port error
         always();
         throw;
     }

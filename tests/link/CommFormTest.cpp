@@ -115,6 +115,21 @@ TEST_F(CommFormTest, AFailedConnectDisablesTheCommands)
     EXPECT_EQ(mainView.calls.back(), "EnableSpecialMenu(true)");
 }
 
+TEST_F(CommFormTest, AConnectOnAPortThatCannotBeUsedShowsItIsNotConnected)
+{
+    openWindow();
+    form->ConnBtnClick();
+    link->ClosePort();
+    ui.clear();
+    QMetaObject::invokeMethod(form->ConnBtn, "click");
+    EXPECT_EQ(ui.warnings().size(), 1u);   // the port's error, through the default report
+    EXPECT_EQ(form->DisplayPanel->text(), " NOT CONNECTED");
+    EXPECT_EQ(form->HostGroup->title(), "");
+    EXPECT_FALSE(form->GetCfgBtn->isEnabled());
+    EXPECT_TRUE(form->body()->isEnabled());
+    EXPECT_EQ(mainView.calls.back(), "EnableSpecialMenu(true)");
+}
+
 TEST_F(CommFormTest, APortErrorDuringGetLeavesTheWindowUsable)
 {
     openWindow();
@@ -201,6 +216,22 @@ TEST_F(CommFormTest, DefaultThenUpdateTheEditor)
                                     SimKind::Exit, SimKind::Enter, SimKind::Dump, SimKind::Exit}));
     EXPECT_EQ(tpl.GetConfiguration(), (ConfigRecords {readerRecord("AB", 0), readerRecord("AC", 1)}));
     EXPECT_EQ(form->DisplayPanel->text(), " Configuration received");
+}
+
+TEST_F(CommFormTest, DefaultWithAFailedEepromSaveIsAFailure)
+{
+    openWindow();
+    form->ConnBtnClick();
+    form->EEPROMBtn->click();
+    sim.setDeviceError(SimKind::SaveEeprom, "E2 write");
+    ui.clear();
+    ui.answer(true);   // "Save to EEPROM?"
+    form->DefaultBtnClick();
+    EXPECT_EQ(sim.count(SimKind::SaveEeprom), 1);
+    EXPECT_EQ(form->DisplayPanel->text(), " Command failed!");
+    EXPECT_EQ(ui.questions(), std::vector<std::string> {"Save to EEPROM?"});   // no offer to update the editor
+    EXPECT_EQ(ui.warnings(), std::vector<std::string> {"Error E2 write"});
+    EXPECT_FALSE(link->InHostMode);
 }
 
 TEST_F(CommFormTest, CustomCommandsFromButtonAndMenu)
