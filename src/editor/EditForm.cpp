@@ -552,7 +552,7 @@ void TEditForm::CmpBtnClick()
 void TEditForm::PrintConfiguration()
 {
     const std::vector<TListingLine> lines = ListingLines(*Template);
-    QPrinter printer(QPrinter::HighResolution);
+    QPrinter &printer = ListingPrinter();
     const int32_t sheets = PrinterSheetCount(printer, lines.size());
     QPrintDialog dialog(&printer, this);
     dialog.setOption(QAbstractPrintDialog::PrintPageRange);
