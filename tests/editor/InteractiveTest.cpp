@@ -160,6 +160,7 @@ TEST_F(InteractiveTest, AValueFromTheOverflowCalculatorIsAskedForAndSentOnce)
     connectInteractive();
     ASSERT_EQ(entry("Overflow").ValueText.str(), "Off");   // the reader's value
     ui.answer(true);
+    ui.answer(true);   // were it asked twice, it would be sent twice
     OnModal<TOverForm> user([](TOverForm &calc) {
         calc.ScanCombo->setCurrentIndex(0);
         calc.ScanComboChange();
