@@ -67,6 +67,20 @@ std::string FooterText(const TCompForm &form) { return form.Footer->text().toStd
 
 TTplEnt &Entry(TTemplate &tpl, int page, int index) { return tpl.Pages(page).Entries(index); }
 
+// A database record of 28 March 2007, 14:05:30, whose one command turns Beep (code 1B4101) off.
+void StoreRecord(const std::string &device, const std::string &serial, const std::string &templateName)
+{
+    TDBFile db;
+    CfgDbRecord rec;
+    rec.Set(DbField::Device, device);
+    rec.Set(DbField::SerialNo, serial);
+    rec.SetDateTime(EncodeOleDate({2007, 3, 28, 14, 5, 30, 0}));
+    rec.Set(DbField::TemplateName, templateName);
+    TDBFile::ListToData(rec, {"\x1B" "A\x01" + std::string(1, '\0')});
+    TDBFile::MakeKey(rec);
+    db.Store(rec);
+}
+
 } // namespace
 
 class CompCfgTest : public ToolsFixture {
@@ -199,17 +213,7 @@ TEST_F(CompCfgTest, ConfigurationFileOfAnotherTemplateAsksAndLeavesTheProgramsTe
 
 TEST_F(CompCfgTest, DatabaseRecordFillsASideThroughTheDatabaseWindow)
 {
-    {
-        TDBFile db;
-        CfgDbRecord rec;
-        rec.Set(DbField::Device, "SCAN1");
-        rec.Set(DbField::SerialNo, "A1");
-        rec.SetDateTime(EncodeOleDate({2007, 3, 28, 14, 5, 30, 0}));
-        rec.Set(DbField::TemplateName, "TEST_.TPL");
-        TDBFile::ListToData(rec, {"\x1B" "A\x01" + std::string(1, '\0')});
-        TDBFile::MakeKey(rec);
-        db.Store(rec);
-    }
+    StoreRecord("SCAN1", "A1", "TEST_.TPL");
     const ConfigRecords current = tpl.GetConfiguration();
     open();
     WhenModal<TDBForm>([](TDBForm &db) { db.OkBtn->click(); });
@@ -247,17 +251,7 @@ TEST_F(CompCfgTest, TemplatePickedFromAnotherDevicesFolderIsComparedFromThere)
     dir.write("dev2/MODEL_.TPL", "STR: Model reader,,\r\nPAG: Model page\r\nENT: Beep,1B4101=On,01\r\n"
                                  "VAL: Off,00\r\nVAL: On,01\r\n");
     dir.write("CORVANE.INI", "[SCAN2]\nDevPath=" + dir.file("dev2") + "\n");
-    {
-        TDBFile db;
-        CfgDbRecord rec;
-        rec.Set(DbField::Device, "SCAN2");
-        rec.Set(DbField::SerialNo, "M1");
-        rec.SetDateTime(EncodeOleDate({2007, 3, 28, 14, 5, 30, 0}));
-        rec.Set(DbField::TemplateName, "MODEL_.TPL");
-        TDBFile::ListToData(rec, {"\x1B" "A\x01" + std::string(1, '\0')});
-        TDBFile::MakeKey(rec);
-        db.Store(rec);
-    }
+    StoreRecord("SCAN2", "M1", "MODEL_.TPL");
     {
         // The editor's pick: the program's template is now the model's, the device folder stays.
         TDBForm db(nullptr, tpl);

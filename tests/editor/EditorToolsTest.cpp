@@ -51,18 +51,13 @@ TEST_F(EditorToolsTest, AValueChosenInTheOverflowCalculatorIsApplied)
                               "VAL: 25 \xB5s,02\r\nVAL: 40 \xB5s,03 ?Really 40\r\nVAL: 50 \xB5s,04\r\nVAL: Off,05\r\n");
     openEditor();
     ui.answer(true);
-    Settings.OverflowList = {"SC-1=500,5,2,0,1,10"};
+    Settings.OverflowList = {kOverflowScanner};
     form->GridClick();
     ASSERT_FALSE(form->OverBtn->isHidden());
     OnModal<TOverForm> user([](TOverForm &calc) {
         EXPECT_EQ(calc.PageIndex, 0);
         EXPECT_EQ(calc.EntryIndex, 0);
-        calc.ScanCombo->setCurrentIndex(0);
-        calc.ScanComboChange();
-        calc.MinCDEdit->setText("100");
-        calc.MaxCDEdit->setText("500");
-        calc.XEdit->setText("0.5");
-        calc.Recalc();
+        enterOverflowGeometry(calc);
         ASSERT_EQ(calc.TDList->count(), 3);   // 25, 40 and 50 µs lie between the results
         calc.TDList->setCurrentRow(1);
         calc.OkBtn->click();
@@ -81,7 +76,7 @@ TEST_F(EditorToolsTest, TheCalculatorServesOnlyTheCurrentRowWhenItsValuesAreInTh
                               "ENT: ~Overflow,1B4F46=10 \xB5s,00\r\nVAL: 10 \xB5s,00\r\nVAL: 40 \xB5s,03\r\n"
                               "ENT: ~Spare,1B4F47=10 \xB5s,00\r\nVAL: 10 \xB5s,00\r\nVAL: 40 \xB5s,03\r\n");
     openEditor();
-    Settings.OverflowList = {"SC-1=500,5,2,0,1,10"};
+    Settings.OverflowList = {kOverflowScanner};
     tpl.ApplyConfiguration({readerRecord("AB", 1), readerRecord("OF", 0)});   // Spare gets no value
     form->RefreshAll();
 

@@ -156,18 +156,13 @@ TEST_F(InteractiveTest, AValueFromTheOverflowCalculatorIsAskedForAndSentOnce)
     dir.write("dev/M100.TPL", "STR: Test reader M100,,Info\r\nPAG: General\r\n"
                               "ENT: ~Overflow,1B4145=Off,1F\r\nVAL: 10 \xB5s,00\r\nVAL: 20 \xB5s,01\r\n"
                               "VAL: 40 \xB5s,03 ?Really 40\r\nVAL: Off,1F\r\n");
-    Settings.OverflowList = {"SC-1=500,5,2,0,1,10"};
+    Settings.OverflowList = {kOverflowScanner};
     connectInteractive();
     ASSERT_EQ(entry("Overflow").ValueText.str(), "Off");   // the reader's value
     ui.answer(true);
     ui.answer(true);   // were it asked twice, it would be sent twice
     OnModal<TOverForm> user([](TOverForm &calc) {
-        calc.ScanCombo->setCurrentIndex(0);
-        calc.ScanComboChange();
-        calc.MinCDEdit->setText("100");
-        calc.MaxCDEdit->setText("500");
-        calc.XEdit->setText("0.5");
-        calc.Recalc();
+        enterOverflowGeometry(calc);
         ASSERT_EQ(calc.TDList->count(), 1);   // 40 µs
         calc.TDList->setCurrentRow(0);
         calc.OkBtn->click();
