@@ -55,6 +55,11 @@ constexpr int kDesignHeight = 326;
 
 bool IsPair(const TTplEnt &entry) { return entry.ByteOrder != 0; }
 bool IsTextChar(const TTplEnt &entry) { return entry.ArrayIndex > 0; }
+// A parameter whose value is chosen in the value list: set, and neither half of a pair nor a text character.
+bool HasValueList(const TTplEnt &entry)
+{
+    return entry.Kind == trEnt && !entry.Unset && !IsPair(entry) && !IsTextChar(entry);
+}
 
 // The index of the entry's value text among its values; -1 when none has that text.
 int32_t ValueIndex(const TTplEnt &entry)
@@ -358,8 +363,10 @@ void TEditForm::GridClick()
 
 void TEditForm::UpdateOverButton()
 {
+    // The calculator's value is applied through the value list.
     const TTplEnt *entry = VisibleEntry(Grid->Row());
-    OverBtn->setVisible(!Template->IsEmpty() && !Settings.OverflowList.empty() && entry && entry->IsOverflow);
+    OverBtn->setVisible(!Template->IsEmpty() && !Settings.OverflowList.empty() && entry && entry->IsOverflow &&
+                        HasValueList(*entry));
 }
 
 TTplEnt *TEditForm::VisibleEntry(int row) const
@@ -396,7 +403,7 @@ void TEditForm::ShowValueCell(int row)
 {
     const TTplEnt *entry = VisibleEntry(row);
     if (!entry || entry->Kind == trHdr) return Combo->hide();
-    if (entry->Unset || IsPair(*entry) || IsTextChar(*entry)) {
+    if (!HasValueList(*entry)) {
         Combo->hide();
         if (!entry->Unset) ComboRow = row;   // the row of the "..." button
         return;
@@ -545,7 +552,7 @@ void TEditForm::CmpBtnClick()
 void TEditForm::PrintConfiguration()
 {
     const std::vector<TListingLine> lines = ListingLines(*Template);
-    QPrinter printer(QPrinter::HighResolution);
+    QPrinter &printer = ListingPrinter();
     const int32_t sheets = PrinterSheetCount(printer, lines.size());
     QPrintDialog dialog(&printer, this);
     dialog.setOption(QAbstractPrintDialog::PrintPageRange);
@@ -579,10 +586,14 @@ void TEditForm::LoadBtnClick()
 
 void TEditForm::OverBtnClick()
 {
+    // For the current row, when the value list holds its values.
+    const int row = Grid->Row();
+    const TTplEnt *entry = VisibleEntry(row);
+    if (!entry || !HasValueList(*entry) || ComboRow != row) return;
     TOverForm form(this);
     form.PageIndex = CurrentPage;
-    form.EntryIndex = ComboRow;
-    if (form.exec() != QDialog::Accepted) return;
+    form.EntryIndex = row;
+    if (form.exec() != QDialog::Accepted || ComboRow != row) return;
     const int32_t index = form.SelectedValueIndex();
     if (index < 0 || index >= Combo->count()) return;
     Combo->setCurrentIndex(index);

@@ -47,7 +47,8 @@ public:
     void CmpBtnClick();
     // Load a configuration file chosen in the Load configuration dialog.
     void LoadBtnClick();
-    // The overflow calculator; a value chosen there is applied (and, in interactive mode, sent) as if picked here.
+    // The overflow calculator for the current row's entry, when its values are chosen in the value list; a value
+    // chosen there is applied (and, in interactive mode, sent) once, as if picked here.
     void OverBtnClick();
     // The 16-bit value dialog and the string dialog for an entry of the current page.
     void EditLsbMsb(TTplEnt &entry);

@@ -66,12 +66,10 @@ std::optional<uint8_t> ControlCode(int key)
 // Stores one character of a text in its entry, with the value text the editor shows for it.
 void WriteChar(TTplEnt &entry, uint8_t c)
 {
-    if (c == 127) {
-        Template->SetEntryValue(entry, c);
-        return;
-    }
     entry.Value = c;
-    if (c <= 32)
+    if (c == 127)
+        Template->SetEntryValue(entry, c);   // the template's name for it, or "Value not found"
+    else if (c <= 32)
         entry.ValueText = ControlCharNames[c];
     else if (c >= 128)
         entry.ValueText = BytesToHex(std::string(1, char(c)));

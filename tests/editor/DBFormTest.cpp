@@ -317,6 +317,21 @@ TEST_F(DBFormTest, PickOfAMissingTemplateAsksWhetherToGoOnWithoutIt)
     EXPECT_EQ(Settings.DefTpl, "TEST_.TPL");
 }
 
+TEST_F(DBFormTest, MissingTemplateIsNamedAsItWasLookedFor)
+{
+    // With a language letter the pick looks for the localized name in the device's folder, and says so.
+    dir.write("dev2/MODEL_.TPL", "STR: Model reader,,\r\nPAG: Model page\r\n");
+    dir.write("CORVANE.INI", "[SCAN2]\nDevPath=" + dir.file("dev2") + "\n");
+    seed("A1", kAt1405, "Bob", "SCAN2", "MODEL_.TPL");
+    Settings.Language = "B";
+    open();
+    ui.answer(false);
+    form->OkBtnClick();
+    EXPECT_EQ(ui.questions(), std::vector<std::string> {"Template:" + dir.file("dev2/MODELB.TPL") + " not found.\r"
+                                                        "Load anyway?"});
+    EXPECT_EQ(tpl.FileName, dir.file("dev/TEST_.TPL"));
+}
+
 TEST_F(DBFormTest, PickIntoAPrivateTemplateLeavesTheProgramsTemplateAlone)
 {
     dir.write("dev2/MODEL_.TPL", "STR: Model reader,,\r\nPAG: Model page\r\n");

@@ -258,6 +258,20 @@ TEST_F(ValueDialogsTest, RunStartsWhereItsIndexRisesAndGoesOnOverAdjacentRuns)
     EXPECT_EQ(fromCode, "PQ");
 }
 
+TEST_F(ValueDialogsTest, DeleteStoresByte127AlsoWhereTheTemplateHasNoValueForIt)
+{
+    OnModal<TStrForm> user([&](TStrForm &form) {
+        EXPECT_EQ(form.DelName, "");
+        clickCell(form, 1);
+        QTest::keyClick(form.Grid, Qt::Key_Delete);
+        form.OKBtn->click();
+    });
+    EXPECT_TRUE(EditString(nullptr, entryAt(1, Code2)));
+    ASSERT_TRUE(user.ran());
+    EXPECT_EQ(byteAt(1, Code2), (Byte {127, "Value not found"}));   // what is sent and saved is what the grid says
+    EXPECT_EQ(byteAt(1, Code1), (Byte {'P', "P"}));
+}
+
 TEST_F(ValueDialogsTest, EntryThatIsNoTextCharacterIsRefused)
 {
     EXPECT_FALSE(EditString(nullptr, entryAt(1, Beep)));

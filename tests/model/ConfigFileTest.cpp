@@ -128,6 +128,33 @@ TEST_F(ConfigFileTest, SameTemplateIsAppliedAtOnceWithoutRegardToCase)
     EXPECT_EQ(Settings.DefTpl, "test_.tpl");
 }
 
+TEST_F(ConfigFileTest, ANameCutTo12BytesStillNamesItsTemplate)
+{
+    writeTemplate("Scanner_V2.tpl", kThreeParameters);
+    Settings.DefTpl = "SCANNER_V2.TPL";
+    ASSERT_TRUE(tpl.LoadFromFile(Settings.DefTpl));
+    tpl.SetEntryValue(entry(tpl, 0, "A"), 0x09);
+    const std::string path = save(tpl, "long.cfg");
+    EXPECT_EQ(dir.read("long.cfg").substr(0, 12), "Scanner_V2.t");
+
+    tpl.SetEntryValue(entry(tpl, 0, "A"), 0x01);
+    tpl.LoadConfiguration(path);
+    EXPECT_TRUE(ui.questions().empty());
+    EXPECT_EQ(entry(tpl, 0, "A").ValueText.str(), "w");
+
+    // Only a full field is taken as the start of a longer name.
+    struct Case {
+        const char *stored, *file;
+        bool same;
+    };
+    const Case cases[] = {
+        {"SCANNER_V2.T", "scanner_v2.tpl", true}, {"SCANNER_V2.T", "SCANNER_V3.TPL", false},
+        {"SCANNER_V2.T", "SCANNER_V2.T", true},   {"SCAN.TP", "SCAN.TPL", false},
+        {"SCAN.TPL", "scan.tpl", true},
+    };
+    for (const Case &c : cases) EXPECT_EQ(CfgNamesTemplate(c.stored, c.file), c.same) << c.stored << " " << c.file;
+}
+
 TEST_F(ConfigFileTest, AnotherTemplateIsLoadedFromTheDeviceFolder)
 {
     writeTemplate("other.tpl", "STR: Other reader\nPAG: P\nENT: Beep,1B4241=Loud,05\nVAL: Quiet, 00\n");
