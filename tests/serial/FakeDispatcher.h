@@ -18,6 +18,8 @@ public:
     static bool CheckDataTriggers(TSerBaseDispatcher &d) { return d.CheckDataTriggers(); }
     static bool CheckTimerTriggers(TSerBaseDispatcher &d) { return d.CheckTimerTriggers(); }
     static bool CheckStatusTriggers(TSerBaseDispatcher &d) { return d.CheckStatusTriggers(); }
+    // What the dispatcher thread does when the device reports events.
+    static void HandleDeviceEvent(TSerBaseDispatcher &d, uint32_t mask) { d.HandleDeviceEvent(mask); }
 };
 
 class FakeDispatcher : public TSerBaseDispatcher {
