@@ -15,7 +15,6 @@
 
 #include <atomic>
 #include <chrono>
-#include <cstring>
 #include <functional>
 #include <thread>
 
@@ -142,13 +141,7 @@ TEST_F(DeliveryTest, UnreadBytesStayWithoutAnotherAvailUntilMoreArrive)
 
 TEST_F(DeliveryTest, DataTriggerFiresOncePerMatch)
 {
-    TTriggerSave saved;
-    TDataTrigger ok;
-    ok.TriggerHandle = 8;
-    ok.Length = 3;
-    std::memcpy(ok.Text, "OK\r", 3);
-    saved.Data.push_back(ok);
-    d->RestoreTriggers(saved);
+    d->RestoreTriggers(DataTriggerSet(0, "OK\r"));
     onMessage = [this](const Message &m) { ReadOffered({m.msg, m.msg == SerMsg::Data ? m.lParam & 0xFFFF : m.wParam, 0}); };
 
     pty.write("xxOK\r");
@@ -170,14 +163,7 @@ TEST_F(DeliveryTest, DataTriggerFiresOncePerMatch)
 
 TEST_F(DeliveryTest, AvailBeforeTheMatchedStringThenTheDataMessage)
 {
-    TTriggerSave saved;
-    saved.LengthTrigger = 1;
-    TDataTrigger ok;
-    ok.TriggerHandle = 8;
-    ok.Length = 3;
-    std::memcpy(ok.Text, "OK\r", 3);
-    saved.Data.push_back(ok);
-    d->RestoreTriggers(saved);
+    d->RestoreTriggers(DataTriggerSet(1, "OK\r"));
     onMessage = [this](const Message &m) { ReadOffered({m.msg, m.msg == SerMsg::Data ? m.lParam & 0xFFFF : m.wParam, 0}); };
     pty.write("ab OK\r");
     ASSERT_TRUE(PumpUntil([&] { return Count(SerMsg::Data) == 1; }, 2s));
@@ -250,14 +236,7 @@ TEST(DeliveryPutOff, ATriggerThatAStringWaitPutsOffFiresOnceTheWaitEnds)
          &TSerDispatcherProbe::CheckStatusTriggers, {SerMsg::Status}},
         {"data with the bytes before it",
          [](FakeDispatcher &f) {
-             TTriggerSave saved;
-             saved.LengthTrigger = 1;
-             TDataTrigger ok;
-             ok.TriggerHandle = 8;
-             ok.Length = 2;
-             std::memcpy(ok.Text, "OK", 2);
-             saved.Data.push_back(ok);
-             f.RestoreTriggers(saved);
+             f.RestoreTriggers(DataTriggerSet(1, "OK"));
              f.input = {'a', 'b', 'O', 'K'};
              TSerDispatcherProbe::ReadIntoRing(f);
          },

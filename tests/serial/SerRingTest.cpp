@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <chrono>
-#include <cstring>
 
 namespace {
 
@@ -284,16 +283,7 @@ TEST_F(RingTest, AFullRingIsScannedOnce)
     for (const Case &c : cases) {
         FakeDispatcher f;
         ASSERT_EQ(f.OpenPort({}), 0);
-        TTriggerSave saved;
-        saved.LengthTrigger = c.lengthTrigger;
-        if (c.dataTrigger) {
-            TDataTrigger ok;
-            ok.TriggerHandle = 8;
-            ok.Length = 2;
-            std::memcpy(ok.Text, "OK", 2);
-            saved.Data.push_back(ok);
-        }
-        f.RestoreTriggers(saved);
+        f.RestoreTriggers(DataTriggerSet(c.lengthTrigger, c.dataTrigger ? "OK" : ""));
         if (c.readFirst) {
             f.input.assign(c.readFirst, 'x');
             TSerDispatcherProbe::ReadIntoRing(f);
