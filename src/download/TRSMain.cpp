@@ -59,13 +59,6 @@ QPushButton *CommandButton(const char *caption, bool enabled)
     return button;
 }
 
-TSerStatusLight *Light(QWidget *parent)
-{
-    auto *light = new TSerStatusLight(parent);
-    light->setFixedSize(13, 13);
-    return light;
-}
-
 } // namespace
 
 TTRSForm::TOperation::TOperation(TTRSForm &form) : form_(form) { ++form_.operations_; }
@@ -120,7 +113,7 @@ void TTRSForm::buildControls()
         box = new QGroupBox(title);
         auto *row = new QHBoxLayout(box);
         label = new QLabel(text);
-        light = Light(box);
+        light = new TSerStatusLight(box);
         row->addWidget(label, 1);
         row->addWidget(light);
         right->addWidget(box);
