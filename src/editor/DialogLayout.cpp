@@ -4,7 +4,7 @@
 #include <QToolButton>
 #include <QWidget>
 
-void FixDialogSize(QWidget &dialog, QSize design) { dialog.setFixedSize(design.expandedTo(dialog.sizeHint())); }
+void FixDialogSize(QWidget &dialog, QSize design) { dialog.setFixedSize(design.expandedTo(dialog.minimumSizeHint())); }
 
 void CenterOnScreen(QWidget &window)
 {

@@ -32,6 +32,8 @@
 #include "serial/SerSelCom.h"
 #include "serial/SerStatLt.h"
 
+#include <QComboBox>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
 #include <QProgressBar>
@@ -169,6 +171,12 @@ void WindowTour::visit(const std::function<void(const std::string &name, QWidget
     auto *overflow = new TOverForm(EditForm);
     overflow->PageIndex = 0;
     overflow->EntryIndex = 2;
+    overflow->ScanCombo->setCurrentIndex(0);
+    overflow->ScanComboChange();
+    overflow->MinCDEdit->setText("50");
+    overflow->MaxCDEdit->setText("300");
+    overflow->XEdit->setText("0.3");
+    overflow->Recalc();
     Tour(visit, "overflow-calculator", overflow);
 
     Tour(visit, "setup", new TSetupForm(main));
