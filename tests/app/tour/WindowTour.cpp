@@ -37,6 +37,7 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QProgressBar>
+#include <QTreeWidget>
 #include <QTableWidget>
 
 #include <cstdlib>
@@ -160,6 +161,7 @@ void WindowTour::visit(const std::function<void(const std::string &name, QWidget
     loadTpl->Browser->SetMask("*.TPL");
     loadTpl->Browser->SetDirectory(Settings.DevPath);
     loadTpl->PreviewFile(Settings.DevPath + "M100.TPL");
+    loadTpl->TplTree->expandAll();
     Tour(visit, "load-template", loadTpl);
     auto *database = new TDBForm(EditForm, *Template);
     Tour(visit, "database", database);
