@@ -8,8 +8,11 @@ void FixDialogSize(QWidget &dialog, QSize design) { dialog.setFixedSize(design.e
 
 void CenterOnScreen(QWidget &window)
 {
-    if (const QScreen *screen = window.screen())
-        window.move(screen->availableGeometry().center() - window.rect().center());
+    if (const QScreen *screen = window.screen()) {
+        QRect frame = window.frameGeometry();
+        frame.moveCenter(screen->availableGeometry().center());
+        window.move(frame.topLeft());
+    }
 }
 
 QToolButton *MakeGlyphButton(QWidget *parent, QStyle::StandardPixmap glyph, const char *hint)
