@@ -1,9 +1,12 @@
 #include "WindowTour.h"
+#include "editor/EditForm.h"
 #include "serial/SerStatLt.h"
 
 #include <QAbstractScrollArea>
+#include <QMdiSubWindow>
 #include <gtest/gtest.h>
 
+#include <map>
 #include <set>
 
 namespace {
@@ -44,4 +47,42 @@ TEST(WindowLayout, EveryWindowShowsEachControlWithinItAndLightsAtTheirSize)
             EXPECT_EQ(light->size(), QSize(13, 13)) << name;
     });
     EXPECT_EQ(seen.size(), 21u);
+}
+
+TEST(WindowLayout, FixedWindowsHaveTheirDesignClientSize)
+{
+    const std::map<std::string, QSize> design {{"device-control", {205, 328}},
+                                               {"overflow-calculator", {308, 207}},
+                                               {"load-template", {484, 272}},
+                                               {"download", {388, 267}}};
+    testsupport::WindowTour tour;
+    std::size_t checked = 0;
+    tour.visit([&](const std::string &name, QWidget &window) {
+        const auto it = design.find(name);
+        if (it == design.end()) return;
+        ++checked;
+        const auto *child = qobject_cast<QMdiSubWindow *>(&window);
+        EXPECT_EQ(child ? child->widget()->size() : window.size(), it->second) << name;
+        EXPECT_EQ(window.minimumSize(), window.maximumSize()) << name << " can be resized";
+    });
+    EXPECT_EQ(checked, design.size());
+}
+
+TEST(WindowLayout, EditorShowsEveryPageTabInRowsWithTheCurrentRowNextToThePage)
+{
+    testsupport::WindowTour tour;
+    tour.visit([&](const std::string &name, QWidget &) {
+        if (name != "editor") return;
+        const TTabRows &tabs = *EditForm->TabSet;
+        ASSERT_EQ(tabs.count(), 12);
+        EXPECT_GT(tabs.rowCount(), 1);
+        for (int i = 0; i < tabs.count(); ++i) {
+            const QRect tab = tabs.tabRect(i);
+            EXPECT_TRUE(tabs.rect().contains(tab)) << tabs.tabText(i).toStdString() << " is not fully shown";
+            for (int j = 0; j < i; ++j) EXPECT_FALSE(tab.intersects(tabs.tabRect(j))) << i << " overlaps " << j;
+        }
+        // The current tab's row is the last one, right above the page's grid.
+        EXPECT_EQ(tabs.tabRect(tabs.currentIndex()).bottom() + 1, tabs.height());
+        EXPECT_LE(tabs.mapTo(EditForm, QPoint(0, tabs.height())).y(), EditForm->Grid->mapTo(EditForm, QPoint()).y());
+    });
 }
