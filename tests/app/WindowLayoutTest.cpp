@@ -52,6 +52,9 @@ TEST(WindowLayout, EveryWindowShowsEachControlWithinItAndLightsAtTheirSize)
 TEST(WindowLayout, FixedWindowsHaveTheirDesignClientSize)
 {
     const std::map<std::string, QSize> design {{"device-control", {205, 328}},
+                                               {"auto-connect", {145, 220}},
+                                               {"decimal-value", {209, 99}},
+                                               {"string-value", {298, 113}},
                                                {"overflow-calculator", {308, 207}},
                                                {"load-template", {484, 272}},
                                                {"download", {388, 267}}};
