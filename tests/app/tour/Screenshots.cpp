@@ -21,9 +21,6 @@ int main(int argc, char **argv)
     int failed = 0;
     tour.visit([&](const std::string &name, QWidget &window) {
         const QString file = QDir(folder).filePath(QString::fromStdString(name) + ".png");
-        if (getenv("DUMP") && name == getenv("DUMP"))
-            for (QWidget *w : window.findChildren<QWidget *>())
-                std::cerr << w->metaObject()->className() << " " << w->objectName().toStdString() << " " << w->x() << "," << w->y() << " " << w->width() << "x" << w->height() << " min " << w->minimumSizeHint().height() << "\n";
         if (window.grab().save(file))
             std::cout << file.toStdString() << "\n";
         else

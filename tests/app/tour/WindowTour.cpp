@@ -12,6 +12,7 @@
 #include "download/Trsdev.h"
 #include "editor/CompCfg.h"
 #include "editor/DBEditForm.h"
+#include "editor/DBFile.h"
 #include "editor/DBForm.h"
 #include "editor/EditForm.h"
 #include "editor/FileBrowser.h"
@@ -163,6 +164,19 @@ void WindowTour::visit(const std::function<void(const std::string &name, QWidget
     loadTpl->PreviewFile(Settings.DevPath + "M100.TPL");
     loadTpl->TplTree->expandAll();
     Tour(visit, "load-template", loadTpl);
+    {
+        TDBFile db;
+        CfgDbRecord record;
+        record.Set(DbField::Device, "M100");
+        record.Set(DbField::SerialNo, "A1027");
+        record.SetDateTime(46000.5);
+        record.Set(DbField::Author, "Bench");
+        record.Set(DbField::Description, "Line 3, slow conveyor");
+        record.Set(DbField::TemplateName, "M100.TPL");
+        TDBFile::ListToData(record, {readerRecord("AA", 0), readerRecord("AB", 0x15)});
+        TDBFile::MakeKey(record);
+        db.Store(record);
+    }
     auto *database = new TDBForm(EditForm, *Template);
     Tour(visit, "database", database);
     Tour(visit, "database-record", new TDBEditForm(EditForm));
