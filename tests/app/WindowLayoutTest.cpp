@@ -59,6 +59,7 @@ TEST(WindowLayout, FixedWindowsHaveTheirDesignClientSize)
                                                {"load-template", {484, 272}},
                                                {"download", {388, 267}}};
     testsupport::WindowTour tour;
+    ASSERT_TRUE(tour.connected());
     std::size_t checked = 0;
     tour.visit([&](const std::string &name, QWidget &window) {
         const auto it = design.find(name);
@@ -74,8 +75,11 @@ TEST(WindowLayout, FixedWindowsHaveTheirDesignClientSize)
 TEST(WindowLayout, EditorShowsEveryPageTabInRowsWithTheCurrentRowNextToThePage)
 {
     testsupport::WindowTour tour;
+    ASSERT_TRUE(tour.connected());
+    bool seen = false;
     tour.visit([&](const std::string &name, QWidget &) {
         if (name != "editor") return;
+        seen = true;
         const TTabRows &tabs = *EditForm->TabSet;
         ASSERT_EQ(tabs.count(), 12);
         EXPECT_GT(tabs.rowCount(), 1);
@@ -88,4 +92,5 @@ TEST(WindowLayout, EditorShowsEveryPageTabInRowsWithTheCurrentRowNextToThePage)
         EXPECT_EQ(tabs.tabRect(tabs.currentIndex()).bottom() + 1, tabs.height());
         EXPECT_LE(tabs.mapTo(EditForm, QPoint(0, tabs.height())).y(), EditForm->Grid->mapTo(EditForm, QPoint()).y());
     });
+    EXPECT_TRUE(seen);
 }

@@ -17,7 +17,10 @@ int main(int argc, char **argv)
         return 1;
     }
     testsupport::WindowTour tour;
-    if (!tour.connected()) std::cerr << "the reader simulator did not connect; the windows show no configuration\n";
+    if (!tour.connected()) {
+        std::cerr << "the main window did not connect to the reader simulator\n";
+        return 1;
+    }
     int failed = 0;
     tour.visit([&](const std::string &name, QWidget &window) {
         const QString file = QDir(folder).filePath(QString::fromStdString(name) + ".png");

@@ -129,6 +129,7 @@ bool WindowTour::connected() const { return CommDM && CommDM->Connected && EditF
 
 void WindowTour::visit(const std::function<void(const std::string &name, QWidget &window)> &visit)
 {
+    if (!connected()) return;
     EditForm->TabSet->setCurrentIndex(1);
     main->TermBtnClick();
     PumpFor(50ms);

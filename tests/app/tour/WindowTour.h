@@ -29,7 +29,7 @@ public:
     // Whether the main window connected and read the configuration.
     bool connected() const;
     // Shows each window in turn and hands it to `visit` under a name made for a file name; the window goes again
-    // after the visit.
+    // after the visit. Nothing is shown unless the main window connected.
     void visit(const std::function<void(const std::string &name, QWidget &window)> &visit);
 
     ScriptedUi ui;
