@@ -5,6 +5,7 @@
 #include "Setup.h"
 #include "Splash.h"
 #include "common/Wrn.h"
+#include "editor/DialogLayout.h"
 #include "editor/EditForm.h"
 #include "link/CVComm.h"
 #include "link/CommForm.h"
@@ -350,6 +351,14 @@ void TMainForm::Release(QMdiSubWindow *child)
 {
     child->hide();
     child->deleteLater();
+}
+
+void TMainForm::showEvent(QShowEvent *event)
+{
+    QMainWindow::showEvent(event);
+    if (centred_) return;
+    centred_ = true;
+    CenterOnScreen(*this);
 }
 
 void TMainForm::resizeEvent(QResizeEvent *event)

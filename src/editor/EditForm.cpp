@@ -35,7 +35,6 @@
 #include <QPrinter>
 #include <QScrollBar>
 #include <QStyle>
-#include <QTabBar>
 #include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -146,9 +145,7 @@ void TEditForm::buildControls()
     auto *pages = new QVBoxLayout(panel2);
     pages->setContentsMargins(1, 1, 1, 1);
     pages->setSpacing(0);
-    TabSet = new QTabBar;
-    TabSet->setExpanding(false);
-    TabSet->setUsesScrollButtons(true);
+    TabSet = new TTabRows;
     QFont bold = TabSet->font();
     bold.setBold(true);
     TabSet->setFont(bold);
@@ -164,7 +161,7 @@ void TEditForm::buildControls()
     Combo = new TGridCombo(Grid, Sending, Grid->viewport());
     Combo->TextColour = [this] { return IsInteractive() ? QColor(Qt::red) : QColor(Qt::black); };
 
-    connect(TabSet, &QTabBar::currentChanged, this, Guarded([this] { TabSetChange(); }));
+    connect(TabSet, &TTabRows::currentChanged, this, Guarded([this] { TabSetChange(); }));
     connect(Grid->selectionModel(), &QItemSelectionModel::currentRowChanged, this, Guarded([this] { GridRowChanged(); }));
     connect(Grid, &QAbstractItemView::pressed, this, Guarded([this] { GridRowChanged(); }));
     connect(Grid->verticalScrollBar(), &QScrollBar::valueChanged, this, Guarded([this] { Combo->hide(); }));

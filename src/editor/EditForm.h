@@ -3,6 +3,7 @@
 // rows, a value list over the current row's value, and in interactive mode every chosen value sent to the reader.
 
 #include "EditGrid.h"
+#include "TabRows.h"
 #include "link/CommViews.h"
 #include "platform/qt/MenuGroups.h"
 
@@ -14,7 +15,6 @@
 
 class QAction;
 class QMenu;
-class QTabBar;
 class QToolButton;
 class TGridCombo;
 class TTplEnt;
@@ -70,7 +70,7 @@ public:
     bool Sending = false;          // a value is being sent to the reader
 
     QToolButton *LoadBtn, *SaveBtn, *DBBtn, *InfoBtn, *CmpBtn, *OverBtn, *PrintBtn, *HelpBtn;
-    QTabBar *TabSet;
+    TTabRows *TabSet;
     TEditGrid *Grid = nullptr;
     TGridCombo *Combo;
     QMenu *File1, *Print1, *Help1;

@@ -11,7 +11,6 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QKeyEvent>
-#include <QMenu>
 #include <QPainter>
 #include <QPushButton>
 #include <QScrollBar>
@@ -19,6 +18,7 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <optional>
 #include <vector>
 
@@ -47,6 +47,16 @@ public:
         painter->restore();
     }
 };
+
+// The narrowest column, at least 26 pixels, that shows every name a cell can hold in full.
+int CellWidth(const QFontMetrics &metrics)
+{
+    int widest = std::max({metrics.horizontalAdvance("DEL"), metrics.horizontalAdvance("DIS"),
+                           metrics.horizontalAdvance("WW")});
+    for (std::string_view name : ControlCharNames)
+        widest = std::max(widest, metrics.horizontalAdvance(FromCp1252(name)));
+    return std::max(26, widest + 6);
+}
 
 // The control character that Ctrl with this key types (Ctrl+M is CR).
 std::optional<uint8_t> ControlCode(int key)
@@ -93,7 +103,7 @@ TStrForm::TStrForm(QWidget *owner) : QDialog(owner)
     Grid->horizontalHeader()->setFont(plain);
     Grid->verticalHeader()->hide();
     Grid->horizontalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-    Grid->horizontalHeader()->setDefaultSectionSize(26);
+    Grid->horizontalHeader()->setDefaultSectionSize(CellWidth(QFontMetrics(plain)));
     Grid->verticalHeader()->setDefaultSectionSize(18);
     Grid->setSelectionMode(QAbstractItemView::SingleSelection);
     Grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -103,7 +113,7 @@ TStrForm::TStrForm(QWidget *owner) : QDialog(owner)
                          Grid->horizontalScrollBar()->sizeHint().height() + 2 * Grid->frameWidth());
     Grid->installEventFilter(this);
     Grid->horizontalHeader()->viewport()->installEventFilter(this);
-    CharMenu = new QMenu(this);
+    CharMenu = new TColumnMenu(this);
 
     OKBtn = new QPushButton("OK");
     CancelBtn = new QPushButton("Cancel");

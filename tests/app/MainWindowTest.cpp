@@ -111,6 +111,7 @@ TEST_F(MainWindowTest, StartsWithItsMenusCaptionAndStatus)
     if (screen.width() > 640) {
         EXPECT_EQ(window->size(), QSize(screen.width() - 120, screen.height() - 100));
     }
+    EXPECT_EQ(window->frameGeometry().center(), QGuiApplication::primaryScreen()->availableGeometry().center());
     EXPECT_NE(CommDM, nullptr);
     EXPECT_EQ(CommDM->MainView, window.data());
 }

@@ -130,6 +130,27 @@ TEST_F(CommFormTest, AConnectOnAPortThatCannotBeUsedShowsItIsNotConnected)
     EXPECT_EQ(mainView.calls.back(), "EnableSpecialMenu(true)");
 }
 
+TEST_F(CommFormTest, FixedClientAreaWhoseControlsStayPutWhenAConnectFails)
+{
+    writeIni("[Misc]\nDefTimeout=8\n");
+    ParseCommandLine(",1B3031");   // remoted: no auto-connect
+    sim.setSilent(true);
+    openWindow();
+    PumpFor(20ms);
+    EXPECT_EQ(form->widget()->size(), QSize(205, 328));
+    const QSize frame = form->size();
+    form->resize(frame + QSize(100, 100));
+    EXPECT_EQ(form->size(), frame);
+
+    std::vector<std::pair<QWidget *, QRect>> before;
+    for (QWidget *child : form->body()->findChildren<QWidget *>()) before.emplace_back(child, child->geometry());
+    form->ConnBtnClick();
+    PumpFor(20ms);
+    ASSERT_EQ(form->HostGroup->title(), "");
+    for (const auto &[child, at] : before)
+        EXPECT_EQ(child->geometry(), at) << child->metaObject()->className() << " " << child->objectName().toStdString();
+}
+
 TEST_F(CommFormTest, APortErrorDuringGetLeavesTheWindowUsable)
 {
     openWindow();
