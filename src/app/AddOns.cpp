@@ -23,7 +23,9 @@
 #include <QApplication>
 #include <QMenu>
 
+#include <algorithm>
 #include <filesystem>
+#include <string_view>
 
 namespace {
 
@@ -54,11 +56,22 @@ std::string expandToken(std::string token)
     if (token == "$CFG") return LastConfigFile;
     if (token == "$TPL") return Template ? absolute(Template->FileName) : std::string();
     if (token == "$HLP") return absolute(AppHelpFile);
-    if (token == "$DEV") return Settings.ModelName;
+    if (token == "$DEV") return AddOnModelName(Settings.ModelName);
     return token;
 }
 
 } // namespace
+
+std::string AddOnModelName(const std::string &reported)
+{
+    const auto holds = [](char c) {
+        return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') ||
+               std::string_view("-_.+").find(c) != std::string_view::npos;
+    };
+    const std::size_t end = std::size_t(std::find_if_not(reported.begin(), reported.end(), holds) - reported.begin());
+    const std::size_t begin = std::min(reported.find_first_not_of('-'), end);
+    return reported.substr(begin, end - begin);
+}
 
 std::string ExpandParams(const std::string &params)
 {

@@ -14,8 +14,12 @@
 #include <csignal>
 #include <filesystem>
 #include <limits>
+#include <optional>
+#include <vector>
 
 #include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace {
 
@@ -191,6 +195,58 @@ TEST_F(DBFileTest, FailedWriteLeavesCountAndRecordsAsTheFileHasThem)
     EXPECT_EQ(dir.read("CFGDB.DAT"), before);
     EXPECT_EQ(SerialOf(db, 1), "B");
     EXPECT_EQ(SerialOf(db, 2), "C");
+}
+
+// Two programs on one database: while the first has it open, the second is told that it is in use and stores
+// nothing; once the first has closed it, the second stores its record. No record of either is lost.
+TEST_F(DBFileTest, ASecondProgramStoresOnlyAfterTheFirstHasClosedTheDatabase)
+{
+    {
+        TDBFile db;
+        db.Store(MakeRecord("B", kAt0900));
+        db.Store(MakeRecord("D", kAt0900));
+    }
+    // Started before the window opens, so that it holds no copy of the window's open file.
+    int opened[2], report[2];
+    ASSERT_EQ(::pipe(opened), 0);
+    ASSERT_EQ(::pipe(report), 0);
+    const pid_t other = ::fork();
+    ASSERT_GE(other, 0);
+    if (other == 0) {   // the second program: stores E as soon as it can open the database
+        char go = 0;
+        if (::read(opened[0], &go, 1) != 1) ::_exit(3);
+        const std::string inUse = "The configuration database " + dir.file("CFGDB.DAT") + " is in use by another program.";
+        for (int attempt = 0; attempt < 1000; ++attempt) {
+            try {
+                TDBFile db;
+                db.Store(MakeRecord("E", kAt0900));
+                if (attempt == 0 && ::write(report[1], "s", 1) != 1) ::_exit(2);   // stored at once
+                ::_exit(0);
+            } catch (const EInOutError &e) {
+                const char *seen = e.what() == inUse ? "u" : "x";
+                if (attempt == 0 && ::write(report[1], seen, 1) != 1) ::_exit(2);
+            }
+            ::usleep(10000);
+        }
+        ::_exit(1);
+    }
+    std::optional<TDBFile> window(std::in_place);   // the first program's database window, showing B and D
+    ASSERT_EQ(window->Count(), 2);
+    ASSERT_EQ(::write(opened[1], "o", 1), 1);
+    char first = 0;
+    ASSERT_EQ(::read(report[0], &first, 1), 1);
+    for (int fd : {opened[0], opened[1], report[0], report[1]}) ::close(fd);
+    EXPECT_EQ(first, 'u') << "s: the second program stored while the first had the database open";
+    window->Store(MakeRecord("C", kAt0900));
+    window.reset();
+    int status = 0;
+    ASSERT_EQ(::waitpid(other, &status, 0), other);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+
+    TDBFile db;
+    std::vector<std::string> serials;
+    for (int n = 1; n <= db.Count(); ++n) serials.push_back(SerialOf(db, n));
+    EXPECT_EQ(serials, (std::vector<std::string> {"B", "C", "D", "E"}));
 }
 
 TEST_F(DBFileTest, DamagedFieldsAreReadWithinTheirBounds)
