@@ -45,15 +45,15 @@ TEST(QtUiServices, FileDialogsTakeAndGivePathsAsTheFileSystemNamesThem)
     std::filesystem::create_directories(folder);
     QtUiServices ui;
     for (const std::string name : {"Pr\xC3\xBC" "fung.cfg", "\xD0\xA2\xD0\xB5\xD1\x81\xD1\x82.cfg"}) {
-        QString shownDir;
+        std::string shownDir;
         testsupport::OnModal<QFileDialog> save([&](QFileDialog &dialog) {
-            shownDir = dialog.directory().absolutePath();
+            shownDir = ToFileName(dialog.directory().absolutePath());
             dialog.selectFile(FromFileName(name));
             static_cast<QDialog &>(dialog).accept();   // QFileDialog's own accept() is protected
         });
         const std::optional<std::string> saved =
             ui.SaveFileName({"Save", folder, "*.cfg", "Configuration files|*.cfg", "cfg"});
-        EXPECT_EQ(shownDir, QString::fromUtf8(folder));
+        EXPECT_EQ(shownDir, folder);
         ASSERT_EQ(saved, folder + "/" + name);
         ASSERT_TRUE(WriteFileAtomically(*saved, "cfg"));
 
@@ -83,14 +83,15 @@ TEST(QtUiServices, AllFilesFilterListsNamesWithoutADot)
         static_cast<QDialog &>(dialog).accept();   // QFileDialog's own accept() is protected
     });
     EXPECT_EQ(ui.OpenFileName({"Open", dir.path().string(), "", "AllFiles|*.*", ""}), dir.file("firmware"));
-    EXPECT_EQ(listed, (QStringList {"firmware", "old.bin"}));
-    EXPECT_EQ(DialogNameFilters("AllFiles|*.*|Programs|*.bin"), "AllFiles (*);;Programs (*.bin *.BIN)");
+    EXPECT_EQ(listed.join(", ").toStdString(), "firmware, old.bin");
+    EXPECT_EQ(DialogNameFilters("AllFiles|*.*|Programs|*.bin").toStdString(), "AllFiles (*);;Programs (*.bin *.BIN)");
 }
 
 TEST(FileNameText, MessagesShowFileNamesAsTheFileSystemNamesThem)
 {
-    EXPECT_EQ(FromTextWithFileNames("Can't write to /tmp/Ger\xC3\xA4te/a.cfg"), QString::fromUtf8("Can't write to /tmp/Geräte/a.cfg"));
-    EXPECT_EQ(FromTextWithFileNames("Template: GER\xC4T not found"), QString::fromUtf8("Template: GERÄT not found"));
-    EXPECT_EQ(FromTextWithFileNames("\x80 plain"), QString::fromUtf8("€ plain"));
+    EXPECT_EQ(FromTextWithFileNames("Can't write to /tmp/Ger\xC3\xA4te/a.cfg").toStdString(),
+              "Can't write to /tmp/Ger\xC3\xA4te/a.cfg");
+    EXPECT_EQ(FromTextWithFileNames("Template: GER\xC4T not found").toStdString(), "Template: GER\xC3\x84T not found");
+    EXPECT_EQ(FromTextWithFileNames("\x80 plain").toStdString(), "\xE2\x82\xAC plain");
     EXPECT_EQ(ToFileName(FromFileName("/tmp/\xD0\xA2.cfg")), "/tmp/\xD0\xA2.cfg");
 }
