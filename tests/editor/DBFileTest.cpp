@@ -3,6 +3,7 @@
 
 #include "ScriptedUi.h"
 #include "TempDir.h"
+#include "common/BsTypes.h"
 #include "editor/DBFile.h"
 #include "editor/OleDate.h"
 #include "model/SettingsModule.h"
@@ -15,9 +16,11 @@
 #include <filesystem>
 #include <limits>
 #include <optional>
+#include <set>
 #include <vector>
 
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -247,6 +250,46 @@ TEST_F(DBFileTest, ASecondProgramStoresOnlyAfterTheFirstHasClosedTheDatabase)
     std::vector<std::string> serials;
     for (int n = 1; n <= db.Count(); ++n) serials.push_back(SerialOf(db, n));
     EXPECT_EQ(serials, (std::vector<std::string> {"B", "C", "D", "E"}));
+}
+
+// A program killed while it inserts at the front leaves every earlier record in the file (at worst one twice),
+// and its lock goes with it.
+TEST_F(DBFileTest, AProgramKilledWhileInsertingLosesNoEarlierRecordAndFreesTheDatabase)
+{
+    constexpr int kRecords = 3000;
+    {
+        TDBFile db;
+        for (int n = 1; n <= kRecords; ++n) db.WriteRecord(n, MakeRecord("S" + ZeroPad(n, 4), kAt0900));
+    }
+    int started[2];
+    ASSERT_EQ(::pipe(started), 0);
+    const pid_t other = ::fork();
+    ASSERT_GE(other, 0);
+    if (other == 0) {
+        TDBFile db;
+        if (::write(started[1], "i", 1) != 1) ::_exit(2);
+        db.Store(MakeRecord("A", kAt0900));   // moves every record up by one
+        ::_exit(0);
+    }
+    char go = 0;
+    ASSERT_EQ(::read(started[0], &go, 1), 1);
+    ::usleep(5000);
+    ::kill(other, SIGKILL);
+    ASSERT_EQ(::waitpid(other, nullptr, 0), other);
+    ::close(started[0]);
+    ::close(started[1]);
+
+    TDBFile db;   // not refused: the killed program's lock is gone
+    std::set<std::string> serials;
+    for (int n = 1; n <= db.Count(); ++n) serials.insert(SerialOf(db, n));
+    for (int n = 1; n <= kRecords; ++n) EXPECT_TRUE(serials.count("S" + ZeroPad(n, 4))) << n;
+}
+
+TEST_F(DBFileTest, AReadOnlyDatabaseIsNotOpenedEvenByTheSuperuser)
+{
+    const std::string path = dir.write("CFGDB.DAT", std::string(kDbRecordSize, '\0'));
+    ::chmod(path.c_str(), 0444);
+    EXPECT_THROW(TDBFile db, EInOutError);
 }
 
 TEST_F(DBFileTest, DamagedFieldsAreReadWithinTheirBounds)
