@@ -218,7 +218,8 @@ TEST_F(DBFileTest, ASecondProgramStoresOnlyAfterTheFirstHasClosedTheDatabase)
     if (other == 0) {   // the second program: stores E as soon as it can open the database
         char go = 0;
         if (::read(opened[0], &go, 1) != 1) ::_exit(3);
-        const std::string inUse = "The configuration database " + dir.file("CFGDB.DAT") + " is in use by another program.";
+        const std::string inUse =
+            "The configuration database " + dir.file("CFGDB.DAT") + " is in use by another program.";
         for (int attempt = 0; attempt < 1000; ++attempt) {
             try {
                 TDBFile db;

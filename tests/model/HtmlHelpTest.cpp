@@ -100,7 +100,8 @@ TEST(ExternalHelpViewer, EachViewerIsGivenThePageAndTheKeywordTheWayItTakesThem)
         {"chmsee", HELP_CONTEXT, 120, "", {chm}},
     };
     for (const Case &c : cases) {
-        const std::string program = dir.write(c.viewer, "#!/bin/sh\nprintf '%s\\n' \"$@\" > \"$0.part\" && mv \"$0.part\" \"$0.args\"\n");
+        const std::string program =
+            dir.write(c.viewer, "#!/bin/sh\nprintf '%s\\n' \"$@\" > \"$0.part\" && mv \"$0.part\" \"$0.args\"\n");
         ::chmod(program.c_str(), 0755);
         std::filesystem::remove(program + ".args");
         setenv("CORVANE_CHM_VIEWER", program.c_str(), 1);
