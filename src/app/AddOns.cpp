@@ -24,20 +24,12 @@
 #include <QMenu>
 
 #include <algorithm>
-#include <filesystem>
 #include <string_view>
 
 namespace {
 
 constexpr std::size_t kValueMax = 255;
 
-std::string absolute(const std::string &path)
-{
-    if (path.empty()) return {};
-    std::error_code ec;
-    const std::filesystem::path full = std::filesystem::absolute(path, ec);
-    return ec ? path : full.string();
-}
 
 std::string portText()
 {
@@ -54,8 +46,8 @@ std::string expandToken(std::string token)
     token = UpperCase(Cut(token, 4));
     if (token == "$COM") return portText();
     if (token == "$CFG") return LastConfigFile;
-    if (token == "$TPL") return Template ? absolute(Template->FileName) : std::string();
-    if (token == "$HLP") return absolute(AppHelpFile);
+    if (token == "$TPL") return Template ? AbsolutePath(Template->FileName) : std::string();
+    if (token == "$HLP") return AbsolutePath(AppHelpFile);
     if (token == "$DEV") return AddOnModelName(Settings.ModelName);
     return token;
 }

@@ -97,8 +97,8 @@ TDBFile::TDBFile() : TDBFile(DefaultPath()) {}
 
 TDBFile::TDBFile(const std::string &path) : path_(path)
 {
-    errno = EACCES;
-    if (!IsReadOnlyFile(path_)) fd_ = ::open(path_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+    if (IsReadOnlyFile(path_)) throw EInOutError(EACCES, "Cannot open " + path_ + ": " + std::strerror(EACCES));
+    fd_ = ::open(path_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
     if (fd_ < 0) {
         const int error = errno;
         throw EInOutError(error, "Cannot open " + path_ + ": " + std::strerror(error));

@@ -1,5 +1,6 @@
 #include "HelpViewer.h"
 
+#include "Paths.h"
 #include "Process.h"
 
 #include <cstdlib>
@@ -36,13 +37,6 @@ ViewerKind kindOf(const std::string &program)
     return ViewerKind::Other;
 }
 
-std::string absolute(const std::string &file)
-{
-    std::error_code ec;
-    const std::filesystem::path full = std::filesystem::absolute(file, ec);
-    return ec ? file : full.string();
-}
-
 } // namespace
 
 void ExternalHelpViewer::DisplayTopic(const std::string &file, const std::string &page)
@@ -53,7 +47,7 @@ void ExternalHelpViewer::DisplayTopic(const std::string &file, const std::string
         return;
     }
     switch (kindOf(program_)) {
-    case ViewerKind::Xchm: StartDetached({program_, "file:" + absolute(file) + "#xchm:/" + page}); break;
+    case ViewerKind::Xchm: StartDetached({program_, "file:" + AbsolutePath(file) + "#xchm:/" + page}); break;
     case ViewerKind::Kchmviewer: StartDetached({program_, "-showPage", "/" + page, file}); break;
     case ViewerKind::Other: StartDetached({program_, file}); break;
     }
