@@ -9,6 +9,7 @@
 #include "platform/Text.h"
 #include "platform/UiServices.h"
 #include "platform/qt/Cp1252.h"
+#include "platform/qt/FileNameText.h"
 #include "platform/qt/Guarded.h"
 #include "serial/SerStatLt.h"
 
@@ -557,7 +558,7 @@ void TTRSForm::MRUMenuPopup()
     Setup->LoadMRU();
     MRUMenu->clear();
     for (const std::string &file : Setup->MRUList) {
-        QAction *item = MRUMenu->addAction(FromCp1252(file).replace('&', "&&"));
+        QAction *item = MRUMenu->addAction(FromFileName(file).replace('&', "&&"));
         // Runs once the menu has closed.
         connect(item, &QAction::triggered, this, Guarded([this, file] { MRUItemClick(file); }), Qt::QueuedConnection);
     }

@@ -5,6 +5,8 @@
 
 #include <filesystem>
 
+#include <sys/stat.h>
+
 using namespace std::string_literals;
 using Strings = std::vector<std::string>;
 
@@ -94,11 +96,16 @@ TEST_F(ConfigFileTest, WriteFailureWarnsAndLeavesNothingBehind)
     std::filesystem::create_directory(dir.file("taken.cfg"));   // a name that cannot be replaced by a file
     ui.answer(true);
     const std::string taken = save(tpl, "taken.cfg");
-    EXPECT_EQ(ui.warnings(), (Strings {"Can't write to " + missingDir, "Can't write to " + taken}));
+    ::chmod(dir.write("locked.cfg", "old").c_str(), 0444);   // read-only: refused to the superuser too
+    ui.answer(true);
+    const std::string locked = save(tpl, "locked.cfg");
+    EXPECT_EQ(ui.warnings(),
+              (Strings {"Can't write to " + missingDir, "Can't write to " + taken, "Can't write to " + locked}));
     EXPECT_EQ(LastConfigFile, "");
+    EXPECT_EQ(dir.read("locked.cfg"), "old");
     int files = 0;
     for ([[maybe_unused]] const auto &e : std::filesystem::directory_iterator(dir.path())) ++files;
-    EXPECT_EQ(files, 2);   // dev/ and taken.cfg/: no half-written or temporary file
+    EXPECT_EQ(files, 3);   // dev/, taken.cfg/ and locked.cfg: no half-written or temporary file
 }
 
 TEST_F(ConfigFileTest, RoundTrip)
