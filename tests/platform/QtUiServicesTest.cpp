@@ -10,6 +10,7 @@
 #include <QAbstractItemModel>
 #include <QDir>
 #include <QFileDialog>
+#include <QLineEdit>
 #include <QListView>
 #include <QTest>
 #include <gtest/gtest.h>
@@ -34,6 +35,16 @@ QStringList ListedNames(QFileDialog &dialog, const QString &expected)
     return names;
 }
 
+// Types the name into the dialog's file name field, as a user does, and presses its accept button. (selectFile
+// leaves the field alone once it has the focus, which a loaded machine may give it first.)
+void ChooseFile(QFileDialog &dialog, const QString &name)
+{
+    auto *field = dialog.findChild<QLineEdit *>("fileNameEdit");
+    ASSERT_NE(field, nullptr);
+    field->setText(name);
+    static_cast<QDialog &>(dialog).accept();   // QFileDialog's own accept() is protected
+}
+
 } // namespace
 
 // Folders and names in UTF-8, as the system names files: the dialog opens in the folder, and the chosen name
@@ -48,8 +59,7 @@ TEST(QtUiServices, FileDialogsTakeAndGivePathsAsTheFileSystemNamesThem)
         std::string shownDir;
         testsupport::OnModal<QFileDialog> save([&](QFileDialog &dialog) {
             shownDir = ToFileName(dialog.directory().absolutePath());
-            dialog.selectFile(FromFileName(name));
-            static_cast<QDialog &>(dialog).accept();   // QFileDialog's own accept() is protected
+            ChooseFile(dialog, FromFileName(name));
         });
         const std::optional<std::string> saved =
             ui.SaveFileName({"Save", folder, "*.cfg", "Configuration files|*.cfg", "cfg"});
@@ -60,8 +70,7 @@ TEST(QtUiServices, FileDialogsTakeAndGivePathsAsTheFileSystemNamesThem)
         QStringList listed;
         testsupport::OnModal<QFileDialog> load([&](QFileDialog &dialog) {
             listed = ListedNames(dialog, QString::fromUtf8(name));
-            dialog.selectFile(FromFileName(name));
-            static_cast<QDialog &>(dialog).accept();   // QFileDialog's own accept() is protected
+            ChooseFile(dialog, FromFileName(name));
         });
         EXPECT_EQ(ui.OpenFileName({"Open", folder, "", "Configuration files|*.cfg", ""}), folder + "/" + name);
         EXPECT_TRUE(listed.contains(QString::fromUtf8(name))) << listed.join(", ").toStdString();
@@ -79,8 +88,7 @@ TEST(QtUiServices, AllFilesFilterListsNamesWithoutADot)
     QStringList listed;
     testsupport::OnModal<QFileDialog> pick([&](QFileDialog &dialog) {
         listed = ListedNames(dialog, "old.bin");
-        dialog.selectFile("firmware");
-        static_cast<QDialog &>(dialog).accept();   // QFileDialog's own accept() is protected
+        ChooseFile(dialog, "firmware");
     });
     EXPECT_EQ(ui.OpenFileName({"Open", dir.path().string(), "", "AllFiles|*.*", ""}), dir.file("firmware"));
     EXPECT_EQ(listed.join(", ").toStdString(), "firmware, old.bin");
