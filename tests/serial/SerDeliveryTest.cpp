@@ -258,18 +258,42 @@ TEST_F(DeliveryTest, CloseFromInsideAHandlerIsDeferred)
     d.reset();
 }
 
-TEST_F(DeliveryTest, HungUpPeerEndsTheThreads)
+TEST_F(DeliveryTest, HungUpPeerEndsOnlyTheEventThread)
 {
-    onMessage = [this](const Message &m) { ReadOffered(m); };
+    onMessage = [this](const Message &m) {
+        if (m.msg == SerMsg::Avail)
+            ReadOffered(m);
+    };
     d->SetLengthTrigger(1);
+    const int timer = d->AddTimerTrigger();
     std::thread writer([&] {
         for (int i = 0; i < 50; ++i)
             pty.write(std::string(100, 'z'));
         pty.closeMaster();
     });
     writer.join();
-    EXPECT_TRUE(PumpUntil([&] { return !d->ThreadsStarted(); }, 1s));
+    // The windows are told of the loss once (what the hang-up left unread is gone with it).
+    ASSERT_TRUE(PumpUntil([&] { return Count(SerMsg::DeviceLost) == 1; }, 2s));
+    EXPECT_EQ(read.find_first_not_of('z'), std::string::npos);
+    for (const Message &m : messages)
+        EXPECT_EQ(m.lParam & ~0xFFFF, d->Handle() << 16);
+    EXPECT_TRUE(d->DeviceFailed());
+    EXPECT_TRUE(d->ThreadsStarted());
+    EXPECT_EQ(CountSerialThreads(), 2);
+
+    // The dispatcher thread keeps its timers; the output thread drops what it cannot write.
+    ASSERT_EQ(d->SetTimerTrigger(timer, 1, true), 0);
+    EXPECT_TRUE(PumpUntil([&] { return Count(SerMsg::Timer) == 1; }, 1s));
+    ASSERT_EQ(d->PutBlock("lost", 4), 0);
+    EXPECT_TRUE(PumpUntil([&] { return d->OutBuffUsed() == 0; }, 1s));
+    const auto start = std::chrono::steady_clock::now();
+    d->SetLine(1200, 0, 1, 8);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 200ms);   // no drain on a dead device
+
     d->ClosePort();
+    EXPECT_FALSE(d->ThreadsStarted());
+    EXPECT_EQ(CountSerialThreads(), 0);
+    EXPECT_EQ(Count(SerMsg::DeviceLost), 1);
     d.reset();
 }
 

@@ -161,7 +161,7 @@ TEST_F(PortTest, FailedOpensLeaveThePortClosed)
     setenv("SERIAL_COM6", "/nonexistent/tty", 1);
     port.SetComNumber(6);
     const auto missing = RaisedBy<EBadId>([&] { port.SetOpen(true); });
-    EXPECT_STREQ(missing.what(), "ie_BadId - Specified comport doesn't exist");
+    EXPECT_STREQ(missing.what(), "ie_BadId - Specified comport doesn't exist: COM6, /nonexistent/tty");
     EXPECT_EQ(port.PortState(), TPortState::PortClosed);
     EXPECT_FALSE(port.Open());
     EXPECT_THROW(port.CharReady(), ECommNotOpen);   // a clean error, no crash
@@ -171,9 +171,14 @@ TEST_F(PortTest, FailedOpensLeaveThePortClosed)
     ASSERT_EQ(flock(holder, LOCK_EX | LOCK_NB), 0);
     port.SetComNumber(5);
     const auto busy = RaisedBy<EAlreadyOpen>([&] { port.SetOpen(true); });
-    EXPECT_STREQ(busy.what(), "ie_Open - device already open");
+    EXPECT_EQ(busy.what(), "ie_Open - device already open: COM5, " + pty.devicePath());
     EXPECT_EQ(port.PortState(), TPortState::PortClosed);
     close(holder);
+
+    port.SetComNumber(7);   // no device at all
+    EXPECT_STREQ(RaisedBy<EBadId>([&] { port.SetOpen(true); }).what(),
+                 "ie_BadId - Specified comport doesn't exist: COM7 names no device");
+    port.SetComNumber(5);
 
     port.SetTapiMode(TTapiMode::tmOn);
     EXPECT_THROW(port.SetOpen(true), ENotOpenedByTapi);
