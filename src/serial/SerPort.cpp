@@ -749,7 +749,8 @@ void TSerCustomComPort::WindowProc(uint32_t message, uint32_t wParam, int32_t lP
 
 TSerBaseDispatcher *TSerCustomComPort::Dispatcher()
 {
-    if (IsOpen() && dispatcher_->DeviceFailed())
+    // Waits and trigger events further up the stack end on the loss themselves, with what they have read.
+    if (IsOpen() && busyDepth_ == 0 && dispatcher_->DeviceFailed())
         LoseDevice();
     // A lost device is not opened again behind the caller's back: the caller is told first.
     if (!dispatcher_ && lostDevice_.empty() && !ComponentLoading() && !IsOpen() && autoOpen_)
@@ -863,6 +864,10 @@ bool TSerCustomComPort::WaitForString(const std::string &s, int32_t timeout, boo
     for (;;) {
         if (!IsOpen())
             return false;   // closed from an event handled meanwhile
+        if (dispatcher.DeviceFailed() && !dispatcher.CharReady()) {
+            LoseDevice();   // nothing more can come
+            return false;
+        }
         if (CharReady()) {
             char c = GetChar();
             ++index;
