@@ -20,6 +20,7 @@
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QSignalBlocker>
 #include <QStatusBar>
 #include <QTextBlock>
 #include <QTextCursor>
@@ -89,10 +90,31 @@ TTRSForm::TTRSForm(QWidget *owner)
     ComPort.SetUseEventWord(false);
     ComPort.SetCommNotificationLevel(1);
     ComPort.SetOnWaitChar([this](TSerCustomComPort &, char c) { ComPortWaitChar(c); });
+    ComPort.RegisterUserCallback(this, [this](TSerCustomComPort &port, bool opening) {
+        if (!opening && !port.LostDevice().empty())
+            ComPortDeviceLost();
+    });
     Setup = std::make_unique<TTRSSetup>();
 }
 
-TTRSForm::~TTRSForm() { Setup.reset(); }
+TTRSForm::~TTRSForm()
+{
+    ComPort.DeregisterUserCallback(this);
+    Setup.reset();
+}
+
+void TTRSForm::ComPortDeviceLost()
+{
+    // The port has closed itself; a step under way ends with the port's error at its next call.
+    Connected = false;
+    for (TSerStatusLight *light : {PortLed, DevLed, LoaderLed})
+        light->SetLit(false);
+    const QSignalBlocker quiet(PortCheck);
+    PortCheck->setChecked(false);
+    SetCommandsEnabled(false);
+    Log("Device lost: " + ComPort.LostDevice());
+    ShowStatus("DEVICE LOST!");
+}
 
 void TTRSForm::buildControls()
 {
