@@ -278,6 +278,7 @@ TEST_F(TransferTest, ADeviceLostDuringATransferEndsItPromptlyAndTheWindowShowsIt
     EXPECT_EQ(ui.warnings(), std::vector<std::string> {"ie_NOpen - device not open: " + name +
                                                        " was lost (it hung up or was unplugged)"});
     EXPECT_EQ(status(), " DEVICE LOST!");
+    form->grab().save(QString(CORVANE_ARTIFACT_DIR) + "/tarsel-device-lost.png");
     EXPECT_TRUE(LogOf(*form).contains(QString::fromStdString("Device lost: " + name)));
     EXPECT_EQ(form->ComPort.PortState(), TPortState::PortClosed);
     EXPECT_FALSE(form->PortLed->Lit());

@@ -300,6 +300,7 @@ TEST_F(CommFormTest, AnIdleDeviceThatIsLostClosesThePortAndTheNextCommandSaysSo)
     ASSERT_TRUE(PumpUntil([&] { return link->ComPort.PortState() == TPortState::PortClosed; }, 2s));
     expectPortShownClosed();
     EXPECT_EQ(form->DisplayPanel->text(), " Device lost!");
+    form->grab().save(QString(CORVANE_ARTIFACT_DIR) + "/device-control-lost.png");
 
     ui.clear();
     const auto start = std::chrono::steady_clock::now();
