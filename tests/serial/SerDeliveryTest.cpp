@@ -3,6 +3,7 @@
 
 #include "Pty.h"
 #include "Pump.h"
+#include "ScriptedUi.h"
 
 #include <gtest/gtest.h>
 
@@ -309,6 +310,34 @@ TEST_F(DeliveryTest, OneMebibyteArrivesCompleteAndInOrder)
     writer.join();
     ASSERT_TRUE(complete) << read.size();
     EXPECT_TRUE(read == sent);
+}
+
+TEST(DispatcherThreads, AnExceptionInAThreadIsReportedAndEndsOnlyThatThread)
+{
+    struct BreakingDispatcher : TSerWin32Dispatcher {
+        using TSerWin32Dispatcher::TSerWin32Dispatcher;
+        std::atomic<bool> breakNow {false};
+        uint32_t PollDeviceEvents() override
+        {
+            if (breakNow.exchange(false))
+                throw std::runtime_error("device state unreadable");
+            return TSerWin32Dispatcher::PollDeviceEvents();
+        }
+    };
+    testsupport::ScriptedUi ui;
+    testsupport::Pty pty;
+    BreakingDispatcher d(nullptr);
+    TSerOpenParams params;
+    params.DeviceName = pty.devicePath();
+    ASSERT_EQ(d.OpenPort(params), 0);
+    d.breakNow = true;
+    ASSERT_TRUE(PumpUntil([&] { return !ui.warnings().empty(); }, 2s));
+    EXPECT_EQ(ui.warnings(), std::vector<std::string> {"device state unreadable"});
+    EXPECT_TRUE(PumpUntil([&] { return CountSerialThreads() == 2; }, 1s));
+    ASSERT_EQ(d.PutBlock("still", 5), 0);   // the output thread goes on
+    EXPECT_EQ(pty.read(2s, 5), "still");
+    d.ClosePort();
+    EXPECT_EQ(CountSerialThreads(), 0);
 }
 
 TEST(DispatcherLifetime, OpenAndCloseLeaveNoThreadOrDescriptor)
