@@ -26,8 +26,6 @@ constexpr int FinishRetryMs = 10;
 constexpr uint32_t MaxTraceSize = 4000000;
 constexpr uint32_t MaxLogSize = 16000000;
 constexpr uint32_t EventWordOption = 4;
-constexpr int32_t ByteSizeRefused = -2003;
-constexpr int32_t FormatRefused = -2004;
 constexpr char ParityLetters[] = "NOEMS";
 
 // What an open error adds to its text: the device tried, and for a refused permission what the user needs.
@@ -131,7 +129,7 @@ void TSerCustomComPort::ApplyLine()
         return;
     const int32_t result = dispatcher_->SetLine(baud_, uint8_t(parity_), stopBits_, dataBits_);
     std::string detail;
-    if (result == ByteSizeRefused || result == FormatRefused) {
+    if (result == SerCode::ByteSizeRefused || result == SerCode::FormatRefused) {
         const unsigned parity = unsigned(parity_) < 5 ? unsigned(parity_) : 0;
         detail = ": " + SerPortName(comNumber_) + " cannot take " + std::to_string(baud_) + ","
                  + ParityLetters[parity] + std::to_string(dataBits_) + std::to_string(stopBits_);

@@ -16,16 +16,14 @@ namespace {
 constexpr int RingFullPollMs = 50;
 constexpr int WritablePollMs = 100;
 constexpr int32_t NotOpenedByTapi = 2007;
-constexpr int32_t ByteSizeRefused = -2003;
-constexpr int32_t FormatRefused = -2004;
 
 // The code of a line format the driver did not carry: its data bits, or else its parity or stop bits.
 int32_t RefusedFormat(const TSerLineSettings &wanted, const TSerLineSettings &carried)
 {
     if (carried.ByteSize != wanted.ByteSize)
-        return ByteSizeRefused;
+        return SerCode::ByteSizeRefused;
     if (carried.Parity != wanted.Parity || carried.StopBits != wanted.StopBits)
-        return FormatRefused;
+        return SerCode::FormatRefused;
     return 0;
 }
 
