@@ -262,6 +262,8 @@ void TTRSForm::ClosePort()
 
 void TTRSForm::LetOutputLeave()
 {
+    if (ComPort.PortState() != TPortState::PortOpen)
+        return;   // nothing is on its way, for instance after the device was lost
     WaitOutputSent(false);
     // The device may still hold the last characters when the queue is empty: the time of 18 more.
     const int64_t baud = ComPort.Baud() > 0 ? ComPort.Baud() : 115200;
