@@ -11,6 +11,7 @@
 #include "platform/Text.h"
 #include "platform/qt/Cp1252.h"
 #include "platform/qt/Guarded.h"
+#include "serial/SerPortList.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -24,6 +25,7 @@
 
 #include <array>
 #include <tuple>
+#include <vector>
 
 TSetupForm *SetupForm = nullptr;
 
@@ -76,7 +78,13 @@ void TSetupForm::buildControls()
     PortCombo = new QComboBox;
     PortCombo->setEditable(true);
     PortCombo->setInsertPolicy(QComboBox::NoInsert);   // typed text never becomes a port of the list
-    (new QVBoxLayout(PortGroup))->addWidget(PortCombo);
+    // The device behind the chosen number, so that an adapter can be told by its name.
+    PortDevice = new QLabel;
+    PortDevice->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    auto *portLayout = new QVBoxLayout(PortGroup);
+    portLayout->addWidget(PortCombo);
+    portLayout->addWidget(PortDevice);
+    connect(PortCombo, &QComboBox::currentTextChanged, this, [this] { ShowPortDevice(); });
     QStringList rates;
     for (int32_t rate : kBaudRates) rates << QString::number(rate);
     BaudGrp = new TRadioGroup("Baud rate", rates, 2);
@@ -150,8 +158,17 @@ void TSetupForm::FormCreate()
 {
     const TCVSetup &s = Settings;
     TimeoutLabel->setText("Timeout:" + QString::number(s.DefTimeout));
-    for (int32_t n = 1; n <= s.MaxPort; ++n) PortCombo->addItem("COM" + QString::number(n));
-    PortCombo->setCurrentIndex(s.Port >= 1 && s.Port <= s.MaxPort ? s.Port - 1 : -1);
+    // COM1 to MaxPort, then the other ports present, so that an adapter beyond MaxPort can be chosen too.
+    std::vector<int32_t> ports;
+    for (int32_t n = 1; n <= s.MaxPort; ++n) ports.push_back(n);
+    for (int n : SerPresentPorts())
+        if (n > s.MaxPort) ports.push_back(n);
+    for (int32_t n : ports) {
+        PortCombo->addItem("COM" + QString::number(n), n);
+        PortCombo->setItemData(PortCombo->count() - 1, QString::fromStdString(SerPortDevice(n)), Qt::ToolTipRole);
+    }
+    PortCombo->setCurrentIndex(PortCombo->findData(s.Port));
+    ShowPortDevice();
     BaudGrp->SetItemIndex(-1);
     for (std::size_t i = 0; i < kBaudRates.size(); ++i)
         if (kBaudRates[i] == s.Baud) BaudGrp->SetItemIndex(int(i));
@@ -169,7 +186,19 @@ void TSetupForm::FormCreate()
     LevelGroup->SetItemIndex(s.Level == 1 ? 0 : 1);
 }
 
-int TSetupForm::PortIndex() const { return PortCombo->findText(PortCombo->currentText()); }
+int TSetupForm::PortNumber() const
+{
+    const int index = PortCombo->findText(PortCombo->currentText());
+    return index < 0 ? 0 : PortCombo->itemData(index).toInt();
+}
+
+void TSetupForm::ShowPortDevice()
+{
+    const int index = PortCombo->findText(PortCombo->currentText());
+    const QString device = index < 0 ? QString() : PortCombo->itemData(index, Qt::ToolTipRole).toString();
+    PortDevice->setText(device);
+    PortDevice->setToolTip(device);
+}
 
 void TSetupForm::TakeLevel() const
 {
@@ -187,7 +216,7 @@ void TSetupForm::FormClose()
 {
     TCVSetup &s = Settings;
     const auto port = std::tuple(s.Port, s.Baud, s.Parity, s.Data, s.Stop);
-    s.Port = PortIndex() + 1;   // 0: the port asks for a port when it is opened
+    s.Port = PortNumber();   // 0: the port asks for a port when it is opened
     if (BaudGrp->ItemIndex() >= 0) s.Baud = kBaudRates[std::size_t(BaudGrp->ItemIndex())];
     s.Parity = ParityGrp->ItemIndex();
     s.Data = DataGrp->ItemIndex() + 7;

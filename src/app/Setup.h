@@ -28,6 +28,7 @@ public:
     void done(int result) override;
 
     QLabel *Header1, *Header2, *Header3, *TimeoutLabel;
+    QLabel *PortDevice;   // the device behind the chosen port; each entry shows it as its tool tip
     QGroupBox *PortGroup, *LangGroup;
     QComboBox *PortCombo, *LanguageCombo;
     TRadioGroup *BaudGrp, *ParityGrp, *DataGrp, *StopGrp, *LevelGroup;
@@ -39,8 +40,9 @@ private:
     void buildControls();
     void FormCreate();
     void FormClose();
-    // The port list's item that the combo box shows; -1 when its text is none of them.
-    int PortIndex() const;
+    // The number of the port list's entry that the combo box shows; 0 when its text is none of them.
+    int PortNumber() const;
+    void ShowPortDevice();
     // Level := 1 for "Basic", 99 for "Advanced"; unchanged when neither is chosen.
     void TakeLevel() const;
 };

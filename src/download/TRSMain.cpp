@@ -21,6 +21,7 @@
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QSignalBlocker>
 #include <QStatusBar>
 #include <QTextBlock>
 #include <QTextCursor>
@@ -92,10 +93,31 @@ TTRSForm::TTRSForm(QWidget *owner)
     ComPort.SetUseEventWord(false);
     ComPort.SetCommNotificationLevel(1);
     ComPort.SetOnWaitChar([this](TSerCustomComPort &, char c) { ComPortWaitChar(c); });
+    ComPort.RegisterUserCallback(this, [this](TSerCustomComPort &port, bool opening) {
+        if (!opening && !port.LostDevice().empty())
+            ComPortDeviceLost();
+    });
     Setup = std::make_unique<TTRSSetup>();
 }
 
-TTRSForm::~TTRSForm() { Setup.reset(); }
+TTRSForm::~TTRSForm()
+{
+    ComPort.DeregisterUserCallback(this);
+    Setup.reset();
+}
+
+void TTRSForm::ComPortDeviceLost()
+{
+    // The port has closed itself; a step under way ends with the port's error at its next call.
+    Connected = false;
+    for (TSerStatusLight *light : {PortLed, DevLed, LoaderLed})
+        light->SetLit(false);
+    const QSignalBlocker quiet(PortCheck);
+    PortCheck->setChecked(false);
+    SetCommandsEnabled(false);
+    Log("Device lost: " + ComPort.LostDevice());
+    ShowStatus("DEVICE LOST!");
+}
 
 void TTRSForm::buildControls()
 {
@@ -246,6 +268,8 @@ void TTRSForm::ClosePort()
 
 void TTRSForm::LetOutputLeave()
 {
+    if (ComPort.PortState() != TPortState::PortOpen)
+        return;   // nothing is on its way, for instance after the device was lost
     WaitOutputSent(false);
     // The device may still hold the last characters when the queue is empty: the time of 18 more.
     const int64_t baud = ComPort.Baud() > 0 ? ComPort.Baud() : 115200;

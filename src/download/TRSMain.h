@@ -82,6 +82,8 @@ public:
     void MRUMenuPopup();
     void MRUItemClick(const std::string &caption);
     void ComPortWaitChar(char c);
+    // The port lost its device and closed itself: the window shows it and counts as not connected.
+    void ComPortDeviceLost();
 
     // Ends the modal run; while an operation is running the close waits until it has returned.
     void done(int result) override;

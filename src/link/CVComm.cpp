@@ -25,6 +25,9 @@ TCommDM::TCommDM()
     ComPort.SetUseEventWord(false);
     ComPort.SetOnTriggerAvail([this](TSerCustomComPort &, uint16_t count) { ComPortTriggerAvail(count); });
     ComPort.SetOnWaitChar([this](TSerCustomComPort &, char c) { ComPortWaitChar(c); });
+    ComPort.RegisterUserCallback(this, [this](TSerCustomComPort &port, bool opening) {
+        if (!opening && !port.LostDevice().empty()) ComPortDeviceLost();
+    });
     // A port that cannot be opened is reported once; the link goes on with the port closed.
     ReportErrors([this] { ApplyPortSettings(); });
 }
@@ -32,6 +35,16 @@ TCommDM::TCommDM()
 TCommDM::~TCommDM()
 {
     ReportErrors([this] { ClosePort(); });
+    ComPort.DeregisterUserCallback(this);
+}
+
+void TCommDM::ComPortDeviceLost()
+{
+    // The port has closed itself; an operation under way ends with the port's error at its next call.
+    Connected = false;
+    AddLog("Device lost: " + ComPort.LostDevice(), true);
+    ShowStatus("Device lost!");
+    UpdatePort();
 }
 
 void TCommDM::ShowStatus(const std::string &msg)

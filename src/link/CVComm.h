@@ -84,6 +84,7 @@ public:
 private:
     void ComPortTriggerAvail(uint16_t count);
     void ComPortWaitChar(char c);
+    void ComPortDeviceLost();
     // Waits until the port's output has gone out, the port closes, or nothing leaves for a reply time-out.
     void DrainOutput();
     bool SlowLine() const;   // 300 baud or less

@@ -76,6 +76,7 @@ int32_t TSerBaseDispatcher::OpenPort(const TSerOpenParams &params)
     dispatching_ = false;
     handlerDeleted_ = false;
     closePending_ = false;
+    deviceFailed_ = false;
     int32_t result = OpenDevice(params.DeviceName, params.InSize, params.OutSize);
     if (result < 0) {
         result = result == SerCode::OutOfMemory ? result : -int32_t(SerLastError());

@@ -26,6 +26,8 @@ class TSerWindow;
 namespace SerCode {
 constexpr int32_t OutOfMemory = -8;
 constexpr int32_t BadArgument = -1002;
+constexpr int32_t ByteSizeRefused = -2003;   // the device's driver cannot carry the data bits
+constexpr int32_t FormatRefused = -2004;     // nor the parity or stop bits
 constexpr int32_t CommNotOpen = -2007;
 constexpr int32_t PutBlockFail = -3004;
 constexpr int32_t OutputBufferTooSmall = -3006;
@@ -33,6 +35,11 @@ constexpr int32_t BufferIsEmpty = -3007;
 constexpr int32_t NoMoreTriggerSlots = -5001;
 constexpr int32_t BadTriggerHandle = -5003;
 } // namespace SerCode
+
+namespace SerMsg {
+// Posted to the registered windows once the device has failed (hung up, unplugged); lParam as the others.
+constexpr uint32_t DeviceLost = 0x7E0B;
+} // namespace SerMsg
 
 // Line-error bits.
 namespace LineErr {
@@ -156,6 +163,8 @@ public:
 
     // Threads.
     bool ThreadsStarted() const { return runningThreads_ > 0; }
+    // The device failed while open: the event thread has ended, output is dropped, timers still run.
+    bool DeviceFailed() const { return deviceFailed_; }
     // Sets or clears Dispatching and returns its previous value; no trigger is delivered while it is set.
     bool SwapDispatching(bool value);
     bool Dispatching();
@@ -289,6 +298,9 @@ private:
     void DispThreadBody();
     void OutThreadBody();
     void ThreadLeaving();
+    // Runs a thread body; an exception that escapes it is reported on the GUI thread and ends that thread.
+    void RunThreadBody(void (TSerBaseDispatcher::*body)());
+    void ReportDeviceFailure();
     void HandleDeviceEvent(uint32_t mask);
     void PeriodicCheck();
     void WriteOutput();
@@ -346,6 +358,7 @@ private:
 
     // Threads.
     std::atomic<bool> closePending_ {false};
+    std::atomic<bool> deviceFailed_ {false};
     std::atomic<int> runningThreads_ {0};
     std::atomic<uint32_t> eventMask_ {0};
     TSerEvent comEvent_ {false};

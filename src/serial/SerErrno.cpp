@@ -32,8 +32,7 @@ uint32_t SerErrorFromErrno(int error)
     case ENOENT:
     case ENODEV:
     case ENXIO:
-    case ENOTTY:
-    case EIO: return SerError::FileNotFound;
+    case ENOTTY: return SerError::FileNotFound;
     case ENOTDIR:
     case ELOOP: return SerError::PathNotFound;
     case EMFILE:

@@ -9,7 +9,7 @@
 
 namespace {
 
-using Thrower = void (*)(int32_t code);
+using Thrower = void (*)(int32_t code, const std::string &message);
 
 struct CodeClass {
     int32_t code;
@@ -17,7 +17,7 @@ struct CodeClass {
 };
 
 #define SER_CLASS(name, parent)
-#define SER_CODE(code, name) {code, [](int32_t c) { throw name(c); }},
+#define SER_CODE(code, name) {code, [](int32_t c, const std::string &message) { throw name(c, message); }},
 const CodeClass codeClasses[] = {
 #include "SerExcept.def"
 };
@@ -29,6 +29,8 @@ const CodeClass codeClasses[] = {
 ESerException::ESerException(int32_t code) : std::runtime_error(ErrorMsg(code)), errorCode_(code) {}
 
 ESerException::ESerException(const std::string &text) : std::runtime_error(text), errorCode_(0) {}
+
+ESerException::ESerException(int32_t code, const std::string &message) : std::runtime_error(message), errorCode_(code) {}
 
 std::string ErrorMsg(int64_t code)
 {
@@ -48,14 +50,19 @@ std::string ErrorMsg(int64_t code)
 
 int32_t CheckException(const TSerBaseComponent *port, int32_t code)
 {
+    return CheckException(port, code, std::string());
+}
+
+int32_t CheckException(const TSerBaseComponent *port, int32_t code, const std::string &detail)
+{
     if (code >= 0 || (port && port->ComponentLoading()))
         return code;
     for (const CodeClass &entry : codeClasses)
         if (entry.code == code)
-            entry.raise(code);
+            entry.raise(code, ErrorMsg(code) + detail);
     if (code == -int32_t(SerError::NotEnoughMemory))
         throw std::bad_alloc();
     if (code <= -2 && code >= -162)
-        throw EInOutError(-code, ErrorMsg(code));
-    throw ESerException(std::string("Serial library exception"));
+        throw EInOutError(-code, ErrorMsg(code) + detail);
+    throw ESerException("Serial library exception" + detail);
 }

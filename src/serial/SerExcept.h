@@ -13,6 +13,7 @@ public:
     explicit ESerException(int32_t code);
     // ErrorCode 0 with the given message.
     explicit ESerException(const std::string &text);
+    ESerException(int32_t code, const std::string &message);
 
     int32_t ErrorCode() const { return errorCode_; }
 
@@ -49,3 +50,5 @@ std::string ErrorMsg(int64_t code);
 // of a negative code: its class from the tree, the runtime's input/output error for -2 to -162 (-8 is out
 // of memory), otherwise ESerException "Serial library exception" with ErrorCode 0.
 int32_t CheckException(const TSerBaseComponent *port, int32_t code);
+// The same, with `detail` (the device concerned, what to do) added to the message of the exception raised.
+int32_t CheckException(const TSerBaseComponent *port, int32_t code, const std::string &detail);

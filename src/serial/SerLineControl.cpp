@@ -92,6 +92,8 @@ int32_t TSerBaseDispatcher::SetLine(int32_t baud, uint8_t parity, uint16_t stopB
 
 void TSerBaseDispatcher::DrainBeforeLineChange()
 {
+    if (deviceFailed_)
+        return;   // nothing leaves a failed device
     for (int i = 0; i < 5000 && OutBuffUsed() > 0; ++i)
         std::this_thread::sleep_for(std::chrono::milliseconds(2));
     TSerLineSettings settings;

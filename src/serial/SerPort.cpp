@@ -26,6 +26,21 @@ constexpr int FinishRetryMs = 10;
 constexpr uint32_t MaxTraceSize = 4000000;
 constexpr uint32_t MaxLogSize = 16000000;
 constexpr uint32_t EventWordOption = 4;
+constexpr char ParityLetters[] = "NOEMS";
+
+// What an open error adds to its text: the device tried, and for a refused permission what the user needs.
+std::string OpenFailureDetail(int comNumber, int32_t code)
+{
+    if (SerDevicePath(comNumber).empty())
+        return ": COM" + std::to_string(comNumber) + " names no device";
+    std::string detail = ": " + SerPortName(comNumber);
+    if (code == -int32_t(SerError::PermissionDenied)) {
+        const std::string group = SerDeviceGroup(SerDevicePath(comNumber));
+        if (!group.empty())
+            detail += ". The user must belong to the group " + group + ", which owns the device";
+    }
+    return detail;
+}
 
 uint32_t HWFlowBits(THWFlowOptionSet options)
 {
@@ -110,8 +125,16 @@ void TSerCustomComPort::SetComNumber(uint16_t value)
 
 void TSerCustomComPort::ApplyLine()
 {
-    if (IsOpen())
-        CheckException(this, dispatcher_->SetLine(baud_, uint8_t(parity_), stopBits_, dataBits_));
+    if (!IsOpen())
+        return;
+    const int32_t result = dispatcher_->SetLine(baud_, uint8_t(parity_), stopBits_, dataBits_);
+    std::string detail;
+    if (result == SerCode::ByteSizeRefused || result == SerCode::FormatRefused) {
+        const unsigned parity = unsigned(parity_) < 5 ? unsigned(parity_) : 0;
+        detail = ": " + SerPortName(comNumber_) + " cannot take " + std::to_string(baud_) + ","
+                 + ParityLetters[parity] + std::to_string(dataBits_) + std::to_string(stopBits_);
+    }
+    CheckException(this, result, detail);
 }
 
 void TSerCustomComPort::SetBaud(int32_t value)
@@ -520,11 +543,12 @@ void TSerCustomComPort::InitPort()
     else if (result == -int32_t(SerError::FileNotFound) || result == -int32_t(SerError::PathNotFound))
         result = BadId;
     if (result != 0)
-        CheckException(this, result);
+        CheckException(this, result, OpenFailureDetail(comNumber_, result));
 }
 
 void TSerCustomComPort::DoOpen()
 {
+    lostDevice_.clear();
     if (tapiMode_ != TTapiMode::tmOn)
         PromptForPortIfNeeded();
     dispatcher_ = CreateDispatcher();
@@ -607,6 +631,12 @@ void TSerCustomComPort::DoClose()
         std::rethrow_exception(dumpError);
 }
 
+void TSerCustomComPort::LoseDevice()
+{
+    lostDevice_ = SerPortName(comNumber_);
+    SetOpen(false);
+}
+
 void TSerCustomComPort::FinishClose()
 {
     dispatcher_->DeregisterWindowHandler(notifyWindow_);
@@ -654,6 +684,11 @@ void TSerCustomComPort::WindowProc(uint32_t message, uint32_t wParam, int32_t lP
     TSerBaseDispatcher *dispatcher = TSerBaseDispatcher::DispatcherAt(int32_t(uint32_t(lParam) >> 16));
     if (!dispatcher || dispatcher->Owner() != this || dispatcher != dispatcher_.get())
         return;
+    if (message == SerMsg::DeviceLost) {
+        if (IsOpen())
+            LoseDevice();
+        return;
+    }
     if (message == SerMsg::FinishClose) {
         if (dispatcher_->ThreadsStarted() || busyDepth_ > 0) {
             QTimer::singleShot(FinishRetryMs, notifyWindow_, [window = notifyWindow_, message, lParam] {
@@ -712,7 +747,11 @@ void TSerCustomComPort::WindowProc(uint32_t message, uint32_t wParam, int32_t lP
 
 TSerBaseDispatcher *TSerCustomComPort::Dispatcher()
 {
-    if (!dispatcher_ && !ComponentLoading() && !IsOpen() && autoOpen_)
+    // Waits and trigger events further up the stack end on the loss themselves, with what they have read.
+    if (IsOpen() && busyDepth_ == 0 && dispatcher_->DeviceFailed())
+        LoseDevice();
+    // A lost device is not opened again behind the caller's back: the caller is told first.
+    if (!dispatcher_ && lostDevice_.empty() && !ComponentLoading() && !IsOpen() && autoOpen_)
         SetOpen(true);
     return dispatcher_.get();
 }
@@ -720,6 +759,8 @@ TSerBaseDispatcher *TSerCustomComPort::Dispatcher()
 TSerBaseDispatcher &TSerCustomComPort::RequireDispatcher()
 {
     TSerBaseDispatcher *dispatcher = Dispatcher();
+    if (!IsOpen() && !lostDevice_.empty())
+        CheckException(this, SerCode::CommNotOpen, ": " + lostDevice_ + " was lost (it hung up or was unplugged)");
     if (!dispatcher)
         CheckException(this, SerCode::CommNotOpen);
     return *dispatcher;
@@ -821,6 +862,10 @@ bool TSerCustomComPort::WaitForString(const std::string &s, int32_t timeout, boo
     for (;;) {
         if (!IsOpen())
             return false;   // closed from an event handled meanwhile
+        if (dispatcher.DeviceFailed() && !dispatcher.CharReady()) {
+            LoseDevice();   // nothing more can come
+            return false;
+        }
         if (CharReady()) {
             char c = GetChar();
             ++index;

@@ -139,6 +139,9 @@ public:
     void SetOnPortClosing(TNotifyEvent handler) { onPortClosing_ = std::move(handler); }
 
     TPortState PortState() const { return portState_; }
+    // The port whose device failed while it was open ("COM17, /dev/ttyUSB0"): the port then closed itself, and
+    // every I/O call raises ECommNotOpen naming it, until the port is opened again. Empty when none was lost.
+    const std::string &LostDevice() const { return lostDevice_; }
     // The line settings the port runs with: baud, parity, data bits and stop bits as the dispatcher keeps them
     // while open, the stored values otherwise.
     void GetLine(int32_t &baud, TParity &parity, uint16_t &dataBits, uint16_t &stopBits);
@@ -246,6 +249,8 @@ private:
 
     void DoOpen();
     void DoClose();
+    // The device failed: the port closes as any close does and remembers the device for the next I/O call.
+    void LoseDevice();
     void InitPort();
     void FinishClose();
     void NotifyUsers(bool opening);
@@ -326,5 +331,6 @@ private:
     uint8_t threadBoost_ = 0;
     uint16_t triggerLength_ = 1;
     int busyDepth_ = 0;   // trigger events and string waits running further up the GUI thread's stack
+    std::string lostDevice_;
     std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
 };

@@ -6,3 +6,12 @@
 
 // The device path of a port number; empty when the number has none.
 std::string SerDevicePath(int comNumber);
+
+// The port as the user knows it: "COM17, /dev/ttyUSB0", or "COM17" when the number names no device.
+std::string SerPortName(int comNumber);
+
+// The group that owns the device node; empty when the node cannot be looked at.
+std::string SerDeviceGroup(const std::string &path);
+
+// The stable name of the device (its link in the folder of stable names), or empty when it has none.
+std::string SerStableName(const std::string &path);

@@ -1,20 +1,12 @@
 #include "SerSelCom.h"
 
-#include "SerErrno.h"
-#include "SerPortMap.h"
-#include "SerWin32.h"
+#include "SerPortList.h"
 
 #include <QComboBox>
 #include <QFrame>
 #include <QLabel>
 #include <QPushButton>
 #include <QVBoxLayout>
-
-namespace {
-
-constexpr int HighestPort = 50;
-
-} // namespace
 
 TComSelectForm::TComSelectForm(QWidget *parent) : QDialog(parent)
 {
@@ -37,6 +29,11 @@ TComSelectForm::TComSelectForm(QWidget *parent) : QDialog(parent)
     PortsComboBox = new QComboBox(this);
     PortsComboBox->setObjectName("PortsComboBox");
     PortsComboBox->setEditable(false);
+    // The device behind the chosen number: a number alone does not tell which adapter it is.
+    DeviceLabel = new QLabel(this);
+    DeviceLabel->setObjectName("DeviceLabel");
+    DeviceLabel->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    connect(PortsComboBox, &QComboBox::currentIndexChanged, this, [this] { ShowDevice(); });
 
     OkBtn = new QPushButton("OK", this);
     OkBtn->setObjectName("OkBtn");
@@ -53,6 +50,7 @@ TComSelectForm::TComSelectForm(QWidget *parent) : QDialog(parent)
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(bevel);
     layout->addWidget(PortsComboBox);
+    layout->addWidget(DeviceLabel);
     layout->addLayout(buttons);
 
     FormCreate();
@@ -60,25 +58,27 @@ TComSelectForm::TComSelectForm(QWidget *parent) : QDialog(parent)
 
 bool TComSelectForm::IsPortAvailable(int comNumber)
 {
-    if (comNumber == 0)
-        return false;
-    TSerWin32Dispatcher probe(nullptr);
-    const int32_t result = probe.OpenDevice(SerDevicePath(comNumber), 64, 64);
-    const uint32_t error = SerLastError();
-    const bool present =
-        result >= 0 || error == SerError::AccessDenied || error == SerError::PermissionDenied;
-    if (result >= 0)
-        probe.CloseDevice();
-    return present;
+    return SerPortPresent(comNumber);
 }
 
 void TComSelectForm::FormCreate()
 {
-    for (int n = 1; n <= HighestPort; ++n)
-        if (IsPortAvailable(n))
+    for (int n = 1; n <= HighestPortNumber; ++n)
+        if (IsPortAvailable(n)) {
             PortsComboBox->addItem(QString("COM%1").arg(n));
+            PortsComboBox->setItemData(PortsComboBox->count() - 1, QString::fromStdString(SerPortDevice(n)),
+                                       Qt::ToolTipRole);
+        }
     PortsComboBox->setCurrentIndex(PortsComboBox->count() > 0 ? 0 : -1);
     OkBtn->setEnabled(PortsComboBox->count() > 0);   // OK on an empty list would choose nothing
+    ShowDevice();
+}
+
+void TComSelectForm::ShowDevice()
+{
+    const QString device = PortsComboBox->currentData(Qt::ToolTipRole).toString();
+    DeviceLabel->setText(device);
+    DeviceLabel->setToolTip(device);
 }
 
 int TComSelectForm::SelectedComNumber() const

@@ -21,11 +21,13 @@ public:
     int SelectedComNumber() const;
 
     QComboBox *PortsComboBox;
+    QLabel *DeviceLabel;   // the device behind the chosen entry; each entry shows it as its tool tip
     QPushButton *OkBtn;
     QPushButton *AbortBtn;
 
 private:
     void FormCreate();
+    void ShowDevice();
 
     QLabel *Label1;
     QLabel *Label2;

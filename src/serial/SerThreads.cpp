@@ -3,6 +3,7 @@
 // output ring to the device. Every thread is started and joined by the dispatcher's owner.
 
 #include "SerDispatch.h"
+#include "SerWindow.h"
 
 #include <pthread.h>
 
@@ -30,9 +31,9 @@ void TSerBaseDispatcher::StartThreads()
     outputReady_.Reset();
     // Counted before they run, so that the count reaches 0 only when all three have ended.
     runningThreads_ = 3;
-    comThread_ = std::thread(&TSerBaseDispatcher::ComThreadBody, this);
-    dispThread_ = std::thread(&TSerBaseDispatcher::DispThreadBody, this);
-    outThread_ = std::thread(&TSerBaseDispatcher::OutThreadBody, this);
+    comThread_ = std::thread(&TSerBaseDispatcher::RunThreadBody, this, &TSerBaseDispatcher::ComThreadBody);
+    dispThread_ = std::thread(&TSerBaseDispatcher::RunThreadBody, this, &TSerBaseDispatcher::DispThreadBody);
+    outThread_ = std::thread(&TSerBaseDispatcher::RunThreadBody, this, &TSerBaseDispatcher::OutThreadBody);
     // Named for debuggers and process listings.
     pthread_setname_np(comThread_.native_handle(), "ser-event");
     pthread_setname_np(dispThread_.native_handle(), "ser-dispatch");
@@ -68,13 +69,35 @@ void TSerBaseDispatcher::ThreadLeaving()
     --runningThreads_;
 }
 
+void TSerBaseDispatcher::RunThreadBody(void (TSerBaseDispatcher::*body)())
+{
+    try {
+        (this->*body)();
+    } catch (const std::exception &e) {
+        PostErrorReport(e.what());
+    } catch (...) {
+        PostErrorReport("Unknown error");
+    }
+    ThreadLeaving();
+}
+
+void TSerBaseDispatcher::ReportDeviceFailure()
+{
+    deviceFailed_ = true;
+    std::lock_guard lock(triggerLock_);
+    for (const WindowHandler &h : windowHandlers_)
+        if (!h.deleted)
+            h.window->PostMessage(SerMsg::DeviceLost, 0, handle_ << 16);
+}
+
 void TSerBaseDispatcher::ComThreadBody()
 {
     for (;;) {
         uint32_t mask = 0;
         if (!WaitDeviceEvent(mask)) {
-            // The device failed (hung up, unplugged): the port's threads end instead of spinning on it.
-            RequestThreadStop();
+            // The device failed (hung up, unplugged): this thread ends; the others keep the timers and drop
+            // what cannot be written, and the port's windows are told.
+            ReportDeviceFailure();
             break;
         }
         if (killThreads_)
@@ -87,7 +110,6 @@ void TSerBaseDispatcher::ComThreadBody()
         if (killThreads_)
             break;
     }
-    ThreadLeaving();
 }
 
 void TSerBaseDispatcher::DispThreadBody()
@@ -108,7 +130,6 @@ void TSerBaseDispatcher::DispThreadBody()
     }
     // A close during a delivery ends the other threads too; the owner joins them and releases the buffers.
     RequestThreadStop();
-    ThreadLeaving();
 }
 
 bool TSerBaseDispatcher::StatusPass()
@@ -218,7 +239,6 @@ void TSerBaseDispatcher::OutThreadBody()
             break;
         WriteOutput();
     }
-    ThreadLeaving();
 }
 
 void TSerBaseDispatcher::WriteOutput()

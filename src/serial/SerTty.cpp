@@ -1,6 +1,7 @@
 #include "SerTty.h"
 
 #include "SerErrno.h"
+#include "SerTtyDriver.h"
 
 #include <fcntl.h>
 #include <linux/serial.h>
@@ -32,20 +33,20 @@ int TtyOpen(const std::string &path)
         return Fail(ENOENT);
     const int fd = open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0)
-        return Fail(errno);
+        return Fail(errno == EIO ? ENODEV : errno);   // a UART slot without a UART may refuse the open itself
+    TSerTtyDriver &driver = SerTtyDriver();
     int error = 0;
-    serial_struct info {};
     if (!isatty(fd))
         error = ENOTTY;
-    else if (ioctl(fd, TIOCGSERIAL, &info) == 0 && info.type == PORT_UNKNOWN)
-        error = ENODEV;   // a UART slot without a UART
+    else if (driver.UartType(fd) == PORT_UNKNOWN && IsUartDriver(driver.DriverName(fd)))
+        error = ENODEV;   // only the serial core marks an empty slot so; adapters always answer it
     else if (flock(fd, LOCK_EX | LOCK_NB) != 0)
         error = errno;
     if (error == 0) {
         ioctl(fd, TIOCEXCL);
         TSerLineSettings settings;
-        if (TtyReadSettings(fd, settings) != 0 || TtyWriteSettings(fd, settings) != 0)   // raw mode
-            error = EIO;
+        if (driver.ReadSettings(fd, settings) != 0 || driver.WriteSettings(fd, settings) != 0)   // raw mode
+            error = ENODEV;
     }
     if (error != 0) {
         close(fd);

@@ -8,7 +8,8 @@
 #include <string>
 
 // Opens a tty for exclusive use: non-blocking, not as controlling terminal, locked with flock, in raw mode.
-// A path that is not a tty, or a UART slot without a UART, counts as not found.
+// A path that is not a tty, or a UART slot without a UART, counts as not found. The driver answers come from
+// SerTtyDriver().
 int TtyOpen(const std::string &path);
 void TtyClose(int fd);
 

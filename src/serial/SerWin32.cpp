@@ -1,6 +1,7 @@
 #include "SerWin32.h"
 
 #include "SerErrno.h"
+#include "SerTtyDriver.h"
 
 #include <poll.h>
 #include <sys/eventfd.h>
@@ -15,6 +16,16 @@ namespace {
 constexpr int RingFullPollMs = 50;
 constexpr int WritablePollMs = 100;
 constexpr int32_t NotOpenedByTapi = 2007;
+
+// The code of a line format the driver did not carry: its data bits, or else its parity or stop bits.
+int32_t RefusedFormat(const TSerLineSettings &wanted, const TSerLineSettings &carried)
+{
+    if (carried.ByteSize != wanted.ByteSize)
+        return SerCode::ByteSizeRefused;
+    if (carried.Parity != wanted.Parity || carried.StopBits != wanted.StopBits)
+        return SerCode::FormatRefused;
+    return 0;
+}
 
 } // namespace
 
@@ -44,7 +55,8 @@ int32_t TSerWin32Dispatcher::AttachDevice(int fd)
         return SerCode::OutOfMemory;
     }
     closeWhenStopped_ = false;
-    TtyReadSettings(fd_, shadow_);
+    checkCarried_ = !SerTtyDriver().PseudoTerminal(fd_);
+    SerTtyDriver().ReadSettings(fd_, shadow_);
     countersValid_ = TtyReadCounters(fd_, counters_);
     lastModem_ = TtyModemStatus(fd_);
     pendingErrors_ = 0;
@@ -161,10 +173,20 @@ int32_t TSerWin32Dispatcher::WriteLineSettings(const TSerLineSettings &settings)
 {
     if (fd_ < 0)
         return -int32_t(SerError::InvalidHandle);
-    const int result = TtyWriteSettings(fd_, settings);
-    if (result == 0)
-        shadow_ = settings;
-    return result;
+    TSerTtyDriver &driver = SerTtyDriver();
+    const int result = driver.WriteSettings(fd_, settings);
+    if (result != 0)
+        return result;
+    TSerLineSettings carried;
+    if (checkCarried_ && driver.ReadSettings(fd_, carried) == 0) {
+        // A driver drops what its device cannot do without a word: the format it kept is not the one asked for.
+        if (const int32_t refused = RefusedFormat(settings, carried)) {
+            driver.WriteSettings(fd_, shadow_);
+            return refused;
+        }
+    }
+    shadow_ = settings;
+    return 0;
 }
 
 int32_t TSerWin32Dispatcher::QueueOutput(const void *bytes, uint32_t count)

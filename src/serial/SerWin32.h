@@ -42,6 +42,7 @@ private:
     int wakeFd_ = -1;
     bool closeWhenStopped_ = false;
     TSerLineSettings shadow_;       // the settings as last written: a pty forces 8 bits and no parity
+    bool checkCarried_ = false;     // a real device: settings are read back to see what its driver kept
     TTtyCounters counters_;
     bool countersValid_ = false;
     uint8_t lastModem_ = 0;

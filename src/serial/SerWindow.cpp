@@ -29,6 +29,12 @@ void Post(QObject *receiver, TSerMessageEvent *event)
 
 } // namespace
 
+void PostErrorReport(const std::string &text)
+{
+    if (QCoreApplication *app = QCoreApplication::instance())
+        QMetaObject::invokeMethod(app, [text] { ShowErrorReport(text); }, Qt::QueuedConnection);
+}
+
 TSerMessageEvent::TSerMessageEvent(uint32_t message, uint32_t wParam, int32_t lParam,
                                    std::shared_ptr<Delivery> delivery)
     : QEvent(QEvent::Type(message)), WParam(wParam), LParam(lParam), delivery(std::move(delivery))

@@ -9,6 +9,10 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <string>
+
+// Shows `text` through the default error report on the GUI thread; callable from any thread.
+void PostErrorReport(const std::string &text);
 
 class TSerMessageEvent : public QEvent {
 public:

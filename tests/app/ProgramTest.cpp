@@ -106,7 +106,8 @@ TEST_F(ProgramTest, WithoutASerialDeviceOneErrorAndAUsableWindow)
     const int result = CorvaneMain(dir.file("corvane"), "");
     EXPECT_EQ(result, 0);
     EXPECT_TRUE(opened);
-    EXPECT_EQ(ui.warnings(), std::vector<std::string> {"ie_BadId - Specified comport doesn't exist"});
+    EXPECT_EQ(ui.warnings(), std::vector<std::string> {"ie_BadId - Specified comport doesn't exist: COM1, " +
+                                                       dir.file("no-such-device")});
 }
 
 TEST_F(ProgramTest, ClosingWhileTheLinkWaitsIsPostponed)

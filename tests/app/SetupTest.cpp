@@ -241,6 +241,30 @@ TEST_F(SetupTest, OutOfRangeRadioIndexesAndTypedPorts)
     }
 }
 
+TEST_F(SetupTest, PortsPresentBeyondMaxPortCanBeChosenAndShowTheirDevice)
+{
+    testsupport::Pty adapter;
+    setenv("SERIAL_COM17", adapter.devicePath().c_str(), 1);
+    start("[Port]\r\nPort=17\r\nMaxPort=2\r\n");
+    ui.answer(false);
+    run([&](TSetupForm &form) {
+        EXPECT_EQ(form.PortCombo->count(), 3);
+        EXPECT_EQ(form.PortCombo->itemText(2), "COM17");
+        EXPECT_EQ(form.PortCombo->currentText(), "COM17");
+        EXPECT_EQ(form.PortDevice->text(), QString::fromStdString(adapter.devicePath()));
+        EXPECT_EQ(form.PortCombo->itemData(0, Qt::ToolTipRole).toString(), QString::fromStdString(com1.devicePath()));
+        form.grab().save(QString(CORVANE_ARTIFACT_DIR) + "/setup-ports.png");
+        form.PortCombo->setCurrentIndex(1);
+        EXPECT_EQ(form.PortDevice->text(), QString::fromStdString(com2.devicePath()));
+        form.PortCombo->setCurrentIndex(2);
+        form.OkBtn->click();
+    });
+    unsetenv("SERIAL_COM17");
+    EXPECT_EQ(Settings.Port, 17);
+    EXPECT_EQ(iniValue(ini(), "Port"), "17");
+    EXPECT_TRUE(ui.questions().empty());
+}
+
 TEST_F(SetupTest, HiddenLanguageAndLevelAreKeptOrStored)
 {
     start("[Misc]\r\nLanguage=X\r\nLevel=1\r\n[Languages]\r\nEnglish=_\r\nDeutsch=D\r\nNone=\r\n");

@@ -284,7 +284,7 @@ TEST_F(ConnectTest, APortThatCannotBeOpenedIsReportedAndTheButtonsComeBack)
     writeDevice(Standard);
     openForm();
     EXPECT_FALSE(connect());
-    EXPECT_EQ(ui.warnings(), std::vector<std::string> {"ie_BadId - Specified comport doesn't exist"});
+    EXPECT_EQ(ui.warnings(), std::vector<std::string> {"ie_BadId - Specified comport doesn't exist: COM3 names no device"});
     EXPECT_TRUE(form->ConnBtn->isEnabled() && form->ExitBtn->isEnabled() && form->AbortBtn->isHidden());
     EXPECT_FALSE(commandsEnabled());
 }

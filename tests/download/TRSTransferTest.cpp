@@ -2,6 +2,7 @@
 
 #include "download/TRSProg.h"
 #include "download/TRSProtocol.h"
+#include "serial/SerStatLt.h"
 
 #include <QProgressBar>
 #include <QPushButton>
@@ -279,3 +280,31 @@ INSTANTIATE_TEST_SUITE_P(
                       MtrCase {"SlowerWithoutCommand", 19200, 9600, false, "\r" "\r", "BN", 9600},
                       MtrCase {"NoMaximum", 19200, 0, true, "\r" "\r", "", 19200}),
     [](const ::testing::TestParamInfo<MtrCase> &info) { return std::string(info.param.name); });
+
+TEST_F(TransferTest, ADeviceLostDuringATransferEndsItPromptlyAndTheWindowShowsIt)
+{
+    openConnected("");
+    const std::string file = writeImage(131072);
+    WhenReady unplug([&] { return sim.receivedBytes().size() > 20000; },
+                     [&] {
+                         driver.reset();
+                         pty.closeMaster();
+                     });
+    const auto start = std::chrono::steady_clock::now();
+    download(file);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 2s);
+    ASSERT_TRUE(unplug.done);
+
+    const std::string name = "COM3, " + pty.devicePath();
+    EXPECT_EQ(ui.warnings(), std::vector<std::string> {"ie_NOpen - device not open: " + name +
+                                                       " was lost (it hung up or was unplugged)"});
+    EXPECT_EQ(status(), " DEVICE LOST!");
+    form->grab().save(QString(CORVANE_ARTIFACT_DIR) + "/tarsel-device-lost.png");
+    EXPECT_TRUE(LogOf(*form).contains(QString::fromStdString("Device lost: " + name)));
+    EXPECT_EQ(form->ComPort.PortState(), TPortState::PortClosed);
+    EXPECT_FALSE(form->PortLed->Lit());
+    EXPECT_FALSE(form->LoaderLed->Lit());
+    EXPECT_FALSE(form->Connected);
+    EXPECT_FALSE(form->DownLoadBtn->isEnabled());
+    expectCleanedUp();
+}

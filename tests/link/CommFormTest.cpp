@@ -1,5 +1,6 @@
 #include "LinkFixture.h"
 
+#include "FakeTtyDriver.h"
 #include "link/CommForm.h"
 
 #include <QAction>
@@ -34,6 +35,30 @@ QStringList logLines(const TCommForm &form)
 
 class CommFormTest : public LinkFixture {
 protected:
+    // The reader goes away with the far end of its line, as an adapter that is pulled out.
+    void unplug()
+    {
+        driver.reset();
+        pty.closeMaster();
+    }
+    void expectPortShownClosed()
+    {
+        EXPECT_EQ(link->ComPort.PortState(), TPortState::PortClosed);
+        EXPECT_FALSE(form->PortLed->Lit());
+        EXPECT_FALSE(form->TxLed->Lit());
+        EXPECT_FALSE(form->RxLed->Lit());
+        EXPECT_FALSE(form->Lights.Monitoring());
+        EXPECT_FALSE(link->Connected);
+        EXPECT_TRUE(form->body()->isEnabled());
+        EXPECT_FALSE(link->OperationRunning);
+        const QString lost = "Device\u00B7lost:\u00B7COM1,\u00B7" + QString::fromStdString(pty.devicePath());
+        EXPECT_TRUE(logLines(*form).contains(lost)) << logLines(*form).join('|').toStdString();
+    }
+    std::string lostError() const
+    {
+        return "ie_NOpen - device not open: COM1, " + pty.devicePath() + " was lost (it hung up or was unplugged)";
+    }
+
     void openWindow()
     {
         startLink();
@@ -77,6 +102,19 @@ TEST_F(CommFormTest, ConnectReadsTheConfigurationIntoTheTemplate)
                                                          "UpdateMultiMenu(false)", "EnableSpecialMenu(true)", "OpenEditView"}));
     EXPECT_NE(dir.read("DUMPCFG.TXT").find("Configuration Dump - M100 V1.2"), std::string::npos);
     EXPECT_NE(dir.read("CORVANE.INI").find("[Forms]"), std::string::npos);   // the INI was written
+    EXPECT_TRUE(ui.log().empty());
+}
+
+TEST_F(CommFormTest, ConnectReadsTheConfigurationThroughAUsbSerialAdapter)
+{
+    testsupport::FakeTtyDriver adapter;
+    adapter.add(pty.devicePath(), testsupport::FakeTtyDriver::Kind::UsbSerial);
+    openWindow();
+    ASSERT_EQ(link->ComPort.PortState(), TPortState::PortOpen);
+    form->ConnBtnClick();
+    EXPECT_TRUE(sim.expectSequence({SimKind::Enter, SimKind::Identify, SimKind::Dump, SimKind::Exit}));
+    EXPECT_EQ(tpl.GetConfiguration(), (ConfigRecords {readerRecord("AB", 0), readerRecord("AC", 1)}));
+    EXPECT_EQ(form->DisplayPanel->text(), " M100 V1.2");
     EXPECT_TRUE(ui.log().empty());
 }
 
@@ -302,4 +340,47 @@ TEST_F(CommFormTest, ClosingLeavesHostModeAndUnregisters)
     EXPECT_FALSE(link->HasCommView());
     EXPECT_FALSE(link->Interactive);
     EXPECT_EQ(CommForm, nullptr);
+}
+
+TEST_F(CommFormTest, AnIdleDeviceThatIsLostClosesThePortAndTheNextCommandSaysSo)
+{
+    openWindow();
+    form->ConnBtnClick();
+    ASSERT_TRUE(form->PortLed->Lit());
+    ASSERT_TRUE(form->Lights.Monitoring());
+    unplug();
+    ASSERT_TRUE(PumpUntil([&] { return link->ComPort.PortState() == TPortState::PortClosed; }, 2s));
+    expectPortShownClosed();
+    EXPECT_EQ(form->DisplayPanel->text(), " Device lost!");
+    form->grab().save(QString(CORVANE_ARTIFACT_DIR) + "/device-control-lost.png");
+
+    ui.clear();
+    const auto start = std::chrono::steady_clock::now();
+    QMetaObject::invokeMethod(form->GetCfgBtn, "click");
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 2s);
+    EXPECT_EQ(ui.warnings(), std::vector<std::string> {lostError()});
+    EXPECT_EQ(form->DisplayPanel->text(), " Transfer failed!");
+}
+
+TEST_F(CommFormTest, ADeviceLostDuringAConfigurationDumpEndsTheConnectPromptly)
+{
+    testsupport::ReaderSim::DumpOptions slow;
+    slow.gap = 20ms;
+    sim.setDumpOptions(slow);
+    openWindow();
+    QTimer watch;
+    QObject::connect(&watch, &QTimer::timeout, [&] {
+        if (sim.count(SimKind::Dump) == 0) return;
+        watch.stop();
+        QTimer::singleShot(60, [&] { unplug(); });
+    });
+    watch.start(2);
+    const auto start = std::chrono::steady_clock::now();
+    QMetaObject::invokeMethod(form->ConnBtn, "click");
+    const auto took = std::chrono::steady_clock::now() - start;
+    ASSERT_FALSE(driver);   // the loss came during the dump
+    EXPECT_LT(took - 60ms, 2s);
+    expectPortShownClosed();
+    EXPECT_EQ(ui.warnings(), std::vector<std::string> {lostError()});
+    EXPECT_EQ(mainView.calls.back(), "EnableSpecialMenu(true)");   // no editor opened for a lost reader
 }

@@ -4,6 +4,7 @@
 #include "FakeDispatcher.h"
 #include "Pty.h"
 #include "Pump.h"
+#include "ScriptedUi.h"
 
 #include <gtest/gtest.h>
 
@@ -363,18 +364,42 @@ TEST_F(DeliveryTest, CloseFromInsideAHandlerIsDeferred)
     d.reset();
 }
 
-TEST_F(DeliveryTest, HungUpPeerEndsTheThreads)
+TEST_F(DeliveryTest, HungUpPeerEndsOnlyTheEventThread)
 {
-    onMessage = [this](const Message &m) { ReadOffered(m); };
+    onMessage = [this](const Message &m) {
+        if (m.msg == SerMsg::Avail)
+            ReadOffered(m);
+    };
     d->SetLengthTrigger(1);
+    const int timer = d->AddTimerTrigger();
     std::thread writer([&] {
         for (int i = 0; i < 50; ++i)
             pty.write(std::string(100, 'z'));
         pty.closeMaster();
     });
     writer.join();
-    EXPECT_TRUE(PumpUntil([&] { return !d->ThreadsStarted(); }, 1s));
+    // The windows are told of the loss once (what the hang-up left unread is gone with it).
+    ASSERT_TRUE(PumpUntil([&] { return Count(SerMsg::DeviceLost) == 1; }, 2s));
+    EXPECT_EQ(read.find_first_not_of('z'), std::string::npos);
+    for (const Message &m : messages)
+        EXPECT_EQ(m.lParam & ~0xFFFF, d->Handle() << 16);
+    EXPECT_TRUE(d->DeviceFailed());
+    EXPECT_TRUE(d->ThreadsStarted());
+    EXPECT_EQ(CountSerialThreads(), 2);
+
+    // The dispatcher thread keeps its timers; the output thread drops what it cannot write.
+    ASSERT_EQ(d->SetTimerTrigger(timer, 1, true), 0);
+    EXPECT_TRUE(PumpUntil([&] { return Count(SerMsg::Timer) == 1; }, 1s));
+    ASSERT_EQ(d->PutBlock("lost", 4), 0);
+    EXPECT_TRUE(PumpUntil([&] { return d->OutBuffUsed() == 0; }, 1s));
+    const auto start = std::chrono::steady_clock::now();
+    d->SetLine(1200, 0, 1, 8);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 200ms);   // no drain on a dead device
+
     d->ClosePort();
+    EXPECT_FALSE(d->ThreadsStarted());
+    EXPECT_EQ(CountSerialThreads(), 0);
+    EXPECT_EQ(Count(SerMsg::DeviceLost), 1);
     d.reset();
 }
 
@@ -390,6 +415,34 @@ TEST_F(DeliveryTest, OneMebibyteArrivesCompleteAndInOrder)
     writer.join();
     ASSERT_TRUE(complete) << read.size();
     EXPECT_TRUE(read == sent);
+}
+
+TEST(DispatcherThreads, AnExceptionInAThreadIsReportedAndEndsOnlyThatThread)
+{
+    struct BreakingDispatcher : TSerWin32Dispatcher {
+        using TSerWin32Dispatcher::TSerWin32Dispatcher;
+        std::atomic<bool> breakNow {false};
+        uint32_t PollDeviceEvents() override
+        {
+            if (breakNow.exchange(false))
+                throw std::runtime_error("device state unreadable");
+            return TSerWin32Dispatcher::PollDeviceEvents();
+        }
+    };
+    testsupport::ScriptedUi ui;
+    testsupport::Pty pty;
+    BreakingDispatcher d(nullptr);
+    TSerOpenParams params;
+    params.DeviceName = pty.devicePath();
+    ASSERT_EQ(d.OpenPort(params), 0);
+    d.breakNow = true;
+    ASSERT_TRUE(PumpUntil([&] { return !ui.warnings().empty(); }, 2s));
+    EXPECT_EQ(ui.warnings(), std::vector<std::string> {"device state unreadable"});
+    EXPECT_TRUE(PumpUntil([&] { return CountSerialThreads() == 2; }, 1s));
+    ASSERT_EQ(d.PutBlock("still", 5), 0);   // the output thread goes on
+    EXPECT_EQ(pty.read(2s, 5), "still");
+    d.ClosePort();
+    EXPECT_EQ(CountSerialThreads(), 0);
 }
 
 TEST(DispatcherLifetime, OpenAndCloseLeaveNoThreadOrDescriptor)

@@ -1,8 +1,10 @@
 #include "serial/SerErrno.h"
 #include "serial/SerExcept.h"
 #include "serial/SerPort.h"
+#include "serial/SerPortMap.h"
 #include "serial/SerWindow.h"
 
+#include "FakeTtyDriver.h"
 #include "PtyPortTest.h"
 #include "ScriptedUi.h"
 #include "Pump.h"
@@ -13,6 +15,7 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -161,7 +164,7 @@ TEST_F(PortTest, FailedOpensLeaveThePortClosed)
     setenv("SERIAL_COM6", "/nonexistent/tty", 1);
     port.SetComNumber(6);
     const auto missing = RaisedBy<EBadId>([&] { port.SetOpen(true); });
-    EXPECT_STREQ(missing.what(), "ie_BadId - Specified comport doesn't exist");
+    EXPECT_STREQ(missing.what(), "ie_BadId - Specified comport doesn't exist: COM6, /nonexistent/tty");
     EXPECT_EQ(port.PortState(), TPortState::PortClosed);
     EXPECT_FALSE(port.Open());
     EXPECT_THROW(port.CharReady(), ECommNotOpen);   // a clean error, no crash
@@ -171,9 +174,14 @@ TEST_F(PortTest, FailedOpensLeaveThePortClosed)
     ASSERT_EQ(flock(holder, LOCK_EX | LOCK_NB), 0);
     port.SetComNumber(5);
     const auto busy = RaisedBy<EAlreadyOpen>([&] { port.SetOpen(true); });
-    EXPECT_STREQ(busy.what(), "ie_Open - device already open");
+    EXPECT_EQ(busy.what(), "ie_Open - device already open: COM5, " + pty.devicePath());
     EXPECT_EQ(port.PortState(), TPortState::PortClosed);
     close(holder);
+
+    port.SetComNumber(7);   // no device at all
+    EXPECT_STREQ(RaisedBy<EBadId>([&] { port.SetOpen(true); }).what(),
+                 "ie_BadId - Specified comport doesn't exist: COM7 names no device");
+    port.SetComNumber(5);
 
     port.SetTapiMode(TTapiMode::tmOn);
     EXPECT_THROW(port.SetOpen(true), ENotOpenedByTapi);
@@ -503,4 +511,81 @@ TEST_F(PortTest, FreeNotificationsComeOnceWhileThePortStillWorks)
     owned->DeregisterFreeNotification(&gone);
     owned.reset();
     EXPECT_EQ(told, std::vector<TPortState> {TPortState::PortOpen});
+}
+
+TEST_F(PortTest, ALostDeviceClosesThePortAndTheNextCallSaysSo)
+{
+    port.SetAutoOpen(true);   // a lost device is not opened again behind the caller's back
+    port.SetOpen(true);
+    std::vector<std::string> told;
+    port.RegisterUserCallback(this, [&](TSerCustomComPort &p, bool opening) {
+        told.push_back((opening ? "open " : "close ") + p.LostDevice());
+    });
+    const std::string name = "COM5, " + pty.devicePath();
+    pty.closeMaster();
+    ASSERT_TRUE(PumpUntil([&] { return port.PortState() == TPortState::PortClosed; }, 2s));
+    EXPECT_EQ(told, std::vector<std::string> {"close " + name});
+    EXPECT_FALSE(port.Open());
+    EXPECT_EQ(port.LostDevice(), name);
+    EXPECT_EQ(port.OutBuffUsed(), 0u);
+    for (int i = 0; i < 2; ++i) {
+        const auto lost = RaisedBy<ECommNotOpen>([&] { port.PutString("x"); });
+        EXPECT_EQ(lost.what(), "ie_NOpen - device not open: " + name + " was lost (it hung up or was unplugged)");
+    }
+    EXPECT_THROW(port.WaitForString("x", 1, true, false), ECommNotOpen);
+}
+
+TEST_F(PortTest, ALostDeviceEndsAStringWaitAtOnce)
+{
+    port.SetOpen(true);
+    QTimer::singleShot(100, [this] { pty.closeMaster(); });
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_FALSE(port.WaitForString("never", 180, true, false));
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 2s);
+    EXPECT_NE(port.PortState(), TPortState::PortOpen);
+    ASSERT_TRUE(PumpUntil([&] { return port.PortState() == TPortState::PortClosed; }, 2s));
+    EXPECT_THROW(port.GetChar(), ECommNotOpen);
+}
+
+TEST_F(PortTest, ALineFormatTheDeviceCannotTakeIsRefusedNamingIt)
+{
+    testsupport::FakeTtyDriver driver;
+    driver.add(pty.devicePath(), testsupport::FakeTtyDriver::Kind::UsbSerial);
+    port.SetBaud(9600);
+    port.SetOpen(true);
+    const auto refused = RaisedBy<EDefault>([&] { port.SetParity(TParity::pMark); });
+    EXPECT_EQ(refused.what(), "ie_Default - error in default parameters: COM5, " + pty.devicePath() +
+                                  " cannot take 9600,M81");
+    port.SetParity(TParity::pEven);
+    const auto size = RaisedBy<EByteSize>([&] { port.SetDataBits(5); });
+    EXPECT_EQ(size.what(), "ie_Bytesize - invalid byte size: COM5, " + pty.devicePath() + " cannot take 9600,E51");
+    int32_t baud;
+    TParity parity;
+    uint16_t data, stop;
+    port.GetLine(baud, parity, data, stop);
+    EXPECT_EQ(parity, TParity::pEven);
+    EXPECT_EQ(data, 8);
+}
+
+TEST_F(PortTest, ARefusedPermissionNamesTheDeviceAndItsGroup)
+{
+    ASSERT_EQ(chmod(pty.devicePath().c_str(), 0600), 0);
+    const bool root = geteuid() == 0;
+    if (root) {
+        ASSERT_EQ(seteuid(65534), 0);
+    } else {
+        ASSERT_EQ(chmod(pty.devicePath().c_str(), 0), 0);
+    }
+    std::string message;
+    try {
+        port.SetOpen(true);
+    } catch (const EInOutError &e) {
+        message = e.what();
+    }
+    if (root) {
+        ASSERT_EQ(seteuid(0), 0);
+    }
+    EXPECT_EQ(message, "Permission denied: COM5, " + pty.devicePath() + ". The user must belong to the group " +
+                           SerDeviceGroup(pty.devicePath()) + ", which owns the device");
+    EXPECT_FALSE(SerDeviceGroup(pty.devicePath()).empty());
 }

@@ -1,9 +1,12 @@
 #include "serial/SerSelCom.h"
 
+#include "FakeTtyDriver.h"
 #include "Pty.h"
+#include "TempDir.h"
 
 #include <QApplication>
 #include <QComboBox>
+#include <QLabel>
 #include <QPushButton>
 #include <QTimer>
 
@@ -88,6 +91,38 @@ TEST_F(SelectPortTest, CancelAbortsAndAnEmptyListCannotBeConfirmed)
     QTimer::singleShot(0, [&] { empty.OkBtn->click(); });   // a disabled button does nothing
     QTimer::singleShot(50, [&] { empty.AbortBtn->click(); });
     EXPECT_EQ(empty.exec(), TComSelectForm::ResultAbort);
+}
+
+TEST_F(SelectPortTest, AdaptersAcmDevicesAndUartsAreListedWithTheirDevice)
+{
+    using Kind = testsupport::FakeTtyDriver::Kind;
+    testsupport::FakeTtyDriver driver;
+    testsupport::TempDir byId;
+    driver.setStableNameFolder(byId.path().string());
+    testsupport::Pty usb, acm, uart, empty;
+    const std::pair<testsupport::Pty *, Kind> nodes[] = {
+        {&usb, Kind::UsbSerial}, {&acm, Kind::CdcAcm}, {&uart, Kind::Uart}, {&empty, Kind::EmptySlot}};
+    int number = 17;
+    for (const auto &[pty, kind] : nodes) {
+        driver.add(pty->devicePath(), kind);
+        setenv(("SERIAL_COM" + std::to_string(number++)).c_str(), pty->devicePath().c_str(), 1);
+    }
+    std::filesystem::create_symlink(usb.devicePath(), byId.path() / "usb-Maker_Serial_A1-if00-port0");
+    unsetenv("SERIAL_COM7");
+
+    TComSelectForm form;
+    for (int n = 17; n <= 20; ++n)
+        unsetenv(("SERIAL_COM" + std::to_string(n)).c_str());
+    EXPECT_EQ(Entries(form), QStringList({"COM3", "COM17", "COM18", "COM19"}));
+    const QString usbDevice = QString::fromStdString(usb.devicePath()) + "\nusb-Maker_Serial_A1-if00-port0";
+    EXPECT_EQ(form.PortsComboBox->itemData(1, Qt::ToolTipRole).toString(), usbDevice);
+    EXPECT_EQ(form.PortsComboBox->itemData(2, Qt::ToolTipRole).toString(), QString::fromStdString(acm.devicePath()));
+    EXPECT_EQ(form.DeviceLabel->text(), QString::fromStdString(com3.devicePath()));
+    form.PortsComboBox->setCurrentIndex(1);
+    EXPECT_EQ(form.DeviceLabel->text(), usbDevice);
+    EXPECT_EQ(form.SelectedComNumber(), 17);
+    form.show();
+    form.grab().save(QString(CORVANE_ARTIFACT_DIR) + "/select-port.png");
 }
 
 TEST(PortAvailable, NumberZeroAndUnmappedNumbersAreAbsent)

@@ -3,6 +3,7 @@
 #include "serial/SerTty.h"
 #include "serial/SerWin32.h"
 
+#include "FakeTtyDriver.h"
 #include "Pty.h"
 
 #include <gtest/gtest.h>
@@ -163,6 +164,65 @@ TEST_F(TtyDispatcherTest, DeviceWithoutPermissionGivesPermissionDenied)
     }
     EXPECT_EQ(result, -int32_t(SerError::PermissionDenied));
     EXPECT_EQ(SerSystemMessage(SerError::PermissionDenied), "Permission denied");
+}
+
+TEST(RealDevices, EveryDeviceOpensButAnEmptyUartSlot)
+{
+    using Kind = testsupport::FakeTtyDriver::Kind;
+    testsupport::FakeTtyDriver driver;
+    const std::pair<Kind, int32_t> cases[] = {
+        {Kind::UsbSerial, 0}, {Kind::CdcAcm, 0}, {Kind::Uart, 0}, {Kind::EmptySlot, -int32_t(SerError::FileNotFound)}};
+    for (const auto &[kind, expected] : cases) {
+        testsupport::Pty pty;
+        driver.add(pty.devicePath(), kind);
+        TSerWin32Dispatcher d(nullptr);
+        TSerOpenParams params;
+        params.DeviceName = pty.devicePath();
+        EXPECT_EQ(d.OpenPort(params), expected) << int(kind);
+    }
+}
+
+TEST(RealDevices, AFormatTheDriverDropsIsRefusedAndTheOldOneStays)
+{
+    using Kind = testsupport::FakeTtyDriver::Kind;
+    testsupport::FakeTtyDriver driver;
+    struct Case {
+        bool added;
+        Kind kind;
+        uint8_t parity;
+        uint16_t dataBits;
+        int32_t expected;
+    };
+    const Case cases[] = {
+        {true, Kind::UsbSerial, 3, 8, -2004},   // mark parity
+        {true, Kind::UsbSerial, 4, 7, -2004},   // space parity
+        {true, Kind::UsbSerial, 0, 5, -2003},
+        {true, Kind::UsbSerial, 0, 6, -2003},
+        {true, Kind::UsbSerial, 2, 7, 0},
+        {true, Kind::CdcAcm, 3, 5, 0},
+        {true, Kind::Uart, 4, 6, 0},
+        {false, Kind::Uart, 3, 5, 0},   // a pseudo-terminal keeps what it can, as it always did
+    };
+    for (const Case &c : cases) {
+        testsupport::Pty pty;
+        if (c.added)
+            driver.add(pty.devicePath(), c.kind);
+        TSerWin32Dispatcher d(nullptr);
+        TSerOpenParams params;
+        params.DeviceName = pty.devicePath();
+        params.Baud = 9600;
+        ASSERT_EQ(d.OpenPort(params), 0);
+        EXPECT_EQ(d.SetLine(KeepLine::Baud, c.parity, 1, c.dataBits), c.expected) << int(c.kind) << int(c.parity);
+        int32_t baud;
+        uint8_t parity;
+        uint16_t data, stop;
+        d.GetLine(baud, parity, data, stop);
+        EXPECT_EQ(parity, c.expected ? 0 : c.parity);
+        EXPECT_EQ(data, c.expected ? 8 : c.dataBits);
+        TSerLineSettings device;
+        ASSERT_EQ(driver.ReadSettings(pty.masterFd(), device), 0);
+        EXPECT_EQ(device.BaudRate, 9600u);
+    }
 }
 
 TEST(LineTranslation, DataBitsParityAndStopBits)

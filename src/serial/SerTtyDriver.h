@@ -1,0 +1,34 @@
+#pragma once
+// What the kernel's tty drivers answer about a device node: which driver serves it, the UART a serial-core
+// driver found, and the line settings the driver really carries. The library asks the running kernel; tests
+// put a driver of their own in its place, to answer over a pseudo-terminal as an adapter or a UART would.
+
+#include "SerLine.h"
+
+#include <string>
+
+class TSerTtyDriver {
+public:
+    virtual ~TSerTtyDriver() = default;
+
+    // The name of the driver behind the open node, as sysfs gives it ("serial8250", "ftdi_sio", "cdc_acm");
+    // empty for a pseudo-terminal or when it cannot be found.
+    virtual std::string DriverName(int fd);
+    // The UART type the driver reports for the node (0: none, the slot is empty); -1 when it does not say.
+    virtual int UartType(int fd);
+    // A pseudo-terminal carries what it can of the line settings (8 data bits, no parity) without complaint.
+    virtual bool PseudoTerminal(int fd);
+    // Line settings written to the driver and read back from it; 0 or the negated platform error.
+    virtual int WriteSettings(int fd, const TSerLineSettings &settings);
+    virtual int ReadSettings(int fd, TSerLineSettings &settings);
+    // The folder of the stable names of serial devices: symbolic links to their nodes.
+    virtual std::string StableNameFolder();
+};
+
+// The driver answers in use.
+TSerTtyDriver &SerTtyDriver();
+// Puts `driver` in place of the kernel's answers; nullptr puts the kernel back. The caller keeps it alive.
+void SetSerTtyDriver(TSerTtyDriver *driver);
+
+// Whether the driver is the serial core's, where a node without a UART is an empty slot, not a device.
+bool IsUartDriver(const std::string &driverName);

@@ -1,0 +1,108 @@
+#include "FakeTtyDriver.h"
+
+#include <linux/serial.h>
+#include <linux/serial_core.h>
+#include <sys/stat.h>
+
+#include <stdexcept>
+
+namespace testsupport {
+
+FakeTtyDriver::FakeTtyDriver()
+{
+    SetSerTtyDriver(this);
+}
+
+FakeTtyDriver::~FakeTtyDriver()
+{
+    SetSerTtyDriver(nullptr);
+}
+
+void FakeTtyDriver::add(const std::string &path, Kind kind)
+{
+    struct stat node {};
+    if (stat(path.c_str(), &node) != 0)
+        throw std::runtime_error("no node " + path);
+    std::lock_guard lock(mutex_);
+    kinds_[node.st_rdev] = kind;
+}
+
+bool FakeTtyDriver::kindOf(int fd, Kind &kind, dev_t &node)
+{
+    struct stat info {};
+    if (fstat(fd, &info) != 0)
+        return false;
+    std::lock_guard lock(mutex_);
+    const auto found = kinds_.find(info.st_rdev);
+    if (found == kinds_.end())
+        return false;
+    kind = found->second;
+    node = info.st_rdev;
+    return true;
+}
+
+std::string FakeTtyDriver::DriverName(int fd)
+{
+    Kind kind;
+    dev_t node;
+    if (!kindOf(fd, kind, node))
+        return TSerTtyDriver::DriverName(fd);
+    switch (kind) {
+    case Kind::UsbSerial: return "ftdi_sio";
+    case Kind::CdcAcm: return "cdc_acm";
+    default: return "serial8250";
+    }
+}
+
+int FakeTtyDriver::UartType(int fd)
+{
+    Kind kind;
+    dev_t node;
+    if (!kindOf(fd, kind, node))
+        return TSerTtyDriver::UartType(fd);
+    return kind == Kind::Uart ? PORT_16550A : PORT_UNKNOWN;
+}
+
+bool FakeTtyDriver::PseudoTerminal(int fd)
+{
+    Kind kind;
+    dev_t node;
+    return !kindOf(fd, kind, node) && TSerTtyDriver::PseudoTerminal(fd);
+}
+
+int FakeTtyDriver::WriteSettings(int fd, const TSerLineSettings &settings)
+{
+    const int result = TSerTtyDriver::WriteSettings(fd, settings);
+    Kind kind;
+    dev_t node;
+    if (result != 0 || !kindOf(fd, kind, node))
+        return result;
+    TSerLineSettings carried = settings;
+    if (kind == Kind::UsbSerial) {
+        // As an adapter's driver does: a size it cannot send becomes 8 bits, and CMSPAR is cleared, which
+        // leaves mark as odd and space as even parity.
+        if (carried.ByteSize < 7)
+            carried.ByteSize = 8;
+        if (carried.Parity == 3 || carried.Parity == 4)
+            carried.Parity = carried.Parity == 3 ? 1 : 2;
+    }
+    std::lock_guard lock(mutex_);
+    carried_[node] = carried;
+    return 0;
+}
+
+int FakeTtyDriver::ReadSettings(int fd, TSerLineSettings &settings)
+{
+    Kind kind;
+    dev_t node;
+    if (kindOf(fd, kind, node)) {
+        std::lock_guard lock(mutex_);
+        if (const auto found = carried_.find(node); found != carried_.end()) {
+            settings = found->second;
+            return 0;
+        }
+    }
+    return TSerTtyDriver::ReadSettings(fd, settings);
+}
+
+} // namespace testsupport

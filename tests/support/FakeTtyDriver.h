@@ -1,0 +1,51 @@
+#pragma once
+// Driver answers for pseudo-terminals that stand in for real serial devices: a USB serial adapter, a CDC-ACM
+// device, a UART, or an empty UART slot, as the kernel's drivers answer for them. Installed while it lives;
+// nodes not added to it get the kernel's own answers.
+
+#include "serial/SerTtyDriver.h"
+
+#include <sys/types.h>
+
+#include <map>
+#include <mutex>
+#include <string>
+
+namespace testsupport {
+
+class FakeTtyDriver : public TSerTtyDriver {
+public:
+    enum class Kind {
+        UsbSerial,   // answers PORT_UNKNOWN; keeps no mark or space parity and no 5 or 6 data bits
+        CdcAcm,      // answers PORT_UNKNOWN; carries every format
+        Uart,        // a 16550A on an 8250 slot
+        EmptySlot,   // an 8250 slot without a UART
+    };
+
+    FakeTtyDriver();
+    ~FakeTtyDriver() override;
+    FakeTtyDriver(const FakeTtyDriver &) = delete;
+    FakeTtyDriver &operator=(const FakeTtyDriver &) = delete;
+
+    void add(const std::string &path, Kind kind);
+    // The folder of stable names; empty means none exists.
+    void setStableNameFolder(const std::string &folder) { stableFolder_ = folder; }
+
+    std::string DriverName(int fd) override;
+    int UartType(int fd) override;
+    bool PseudoTerminal(int fd) override;
+    int WriteSettings(int fd, const TSerLineSettings &settings) override;
+    int ReadSettings(int fd, TSerLineSettings &settings) override;
+    std::string StableNameFolder() override { return stableFolder_; }
+
+private:
+    // The kind of an added node, or false.
+    bool kindOf(int fd, Kind &kind, dev_t &node);
+
+    std::mutex mutex_;
+    std::map<dev_t, Kind> kinds_;
+    std::map<dev_t, TSerLineSettings> carried_;
+    std::string stableFolder_;
+};
+
+} // namespace testsupport
