@@ -5,7 +5,7 @@
 #include "Setup.h"
 #include "Splash.h"
 #include "common/Wrn.h"
-#include "editor/DialogLayout.h"
+#include "platform/qt/ScreenPlacement.h"
 #include "editor/EditForm.h"
 #include "link/CVComm.h"
 #include "link/CommForm.h"
@@ -100,6 +100,7 @@ TMainForm::TMainForm(QWidget *parent) : QMainWindow(parent)
     GuardedStep("SetClientWnd", [this] { MdiArea->SetBackgroundEnabled(true); });
     GuardedStep("SetMenu", [this] { SetMenu(); });
     RebuildMenuBar();
+    CenterOnScreen(*this);
     Timer->start();
 }
 
@@ -351,14 +352,6 @@ void TMainForm::Release(QMdiSubWindow *child)
 {
     child->hide();
     child->deleteLater();
-}
-
-void TMainForm::showEvent(QShowEvent *event)
-{
-    QMainWindow::showEvent(event);
-    if (centred_) return;
-    centred_ = true;
-    CenterOnScreen(*this);
 }
 
 void TMainForm::resizeEvent(QResizeEvent *event)

@@ -63,7 +63,6 @@ public:
 protected:
     void closeEvent(QCloseEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
-    void showEvent(QShowEvent *event) override;   // centred on the screen when first shown
 
 private:
     void buildMenus();
@@ -83,8 +82,6 @@ private:
     static void Release(QMdiSubWindow *child);
 
     std::vector<TMenuGroup> ownMenus() const;
-
-    bool centred_ = false;
 };
 
 extern TMainForm *MainForm;

@@ -1,6 +1,6 @@
 #include "Splash.h"
 
-#include "editor/DialogLayout.h"
+#include "platform/qt/ScreenPlacement.h"
 #include "model/SettingsModule.h"
 #include "platform/ErrorReport.h"
 #include "platform/Paths.h"

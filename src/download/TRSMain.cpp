@@ -1,7 +1,7 @@
 #include "TRSMain.h"
 
 #include "DropBtns.h"
-#include "ScreenCentre.h"
+#include "platform/qt/ScreenPlacement.h"
 #include "common/ByteDisplay.h"
 #include "common/Wrn.h"
 #include "platform/ErrorReport.h"
@@ -606,7 +606,7 @@ void TTRSForm::showEvent(QShowEvent *event)
     if (shown_ || event->spontaneous())
         return;
     shown_ = true;
-    CentreOnScreen(this);
+    CenterOnScreen(*this);
     ReportErrors([this] { FormShow(); });
 }
 

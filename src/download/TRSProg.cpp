@@ -1,6 +1,6 @@
 #include "TRSProg.h"
 
-#include "ScreenCentre.h"
+#include "platform/qt/ScreenPlacement.h"
 #include "platform/Text.h"
 #include "platform/qt/FileNameText.h"
 #include "platform/qt/Guarded.h"
@@ -54,7 +54,7 @@ void ShowProgress(QWidget *owner, const std::string &caption, int minimum, int m
     ProgForm->setWindowTitle(FromTextWithFileNames(Cut(caption, 80)));
     ProgForm->Bar->setRange(minimum, maximum);
     ProgForm->Bar->setValue(minimum);
-    CentreOnScreen(ProgForm);
+    CenterOnScreen(*ProgForm);
     ProgForm->show();
     ProgForm->Bar->repaint();
 }

@@ -1,6 +1,6 @@
 #include "Trsdev.h"
 
-#include "ScreenCentre.h"
+#include "platform/qt/ScreenPlacement.h"
 #include "TRSBase.h"
 #include "platform/qt/Cp1252.h"
 #include "platform/qt/Guarded.h"
@@ -31,7 +31,7 @@ TDevForm::TDevForm(QWidget *owner)
     layout->addWidget(ListBox);
     layout->addLayout(buttons);
     resize(157, 174);
-    CentreOnScreen(this);
+    CenterOnScreen(*this);
     connect(OkBtn, &QPushButton::clicked, this, Guarded([this] { OkBtnClick(); }));
     connect(BitBtn1, &QPushButton::clicked, this, &QDialog::reject);
     FormCreate();

@@ -1,5 +1,7 @@
 #include "AutoScan.h"
 
+#include "platform/qt/ScreenPlacement.h"
+
 #include "CVComm.h"
 #include "Led.h"
 #include "model/Settings.h"
@@ -114,6 +116,7 @@ TAutoForm::TAutoForm(TCommDM &link, QWidget *parent) : QDialog(parent), link_(li
     connect(AbortBtn, &QPushButton::clicked, this, &TAutoForm::AbortBtnClick);
     layout->addWidget(AbortBtn, 0, Qt::AlignHCenter);
     setFixedSize(QSize(145, 220).expandedTo(minimumSizeHint()));
+    CenterOnScreen(*this);
 }
 
 void TAutoForm::showEvent(QShowEvent *event)

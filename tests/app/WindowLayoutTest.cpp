@@ -4,6 +4,7 @@
 
 #include <QAbstractScrollArea>
 #include <QMdiSubWindow>
+#include <QScreen>
 #include <gtest/gtest.h>
 
 #include <map>
@@ -70,6 +71,23 @@ TEST(WindowLayout, FixedWindowsHaveTheirDesignClientSize)
         EXPECT_EQ(window.minimumSize(), window.maximumSize()) << name << " can be resized";
     });
     EXPECT_EQ(checked, design.size());
+}
+
+TEST(WindowLayout, DialogsPlacedOnTheScreenStandInItsMiddle)
+{
+    const std::set<std::string> centred {"auto-connect", "decimal-value", "database", "database-record", "compare",
+                                         "load-template", "overflow-calculator", "download", "download-progress",
+                                         "device-picker"};
+    testsupport::WindowTour tour;
+    ASSERT_TRUE(tour.connected());
+    std::size_t checked = 0;
+    tour.visit([&](const std::string &name, QWidget &window) {
+        if (!centred.count(name)) return;
+        ++checked;
+        const QPoint offset = window.frameGeometry().center() - window.screen()->availableGeometry().center();
+        EXPECT_LE(offset.manhattanLength(), 1) << name << " is " << offset.x() << "," << offset.y() << " off the middle";
+    });
+    EXPECT_EQ(checked, centred.size());
 }
 
 TEST(WindowLayout, EditorShowsEveryPageTabInRowsWithTheCurrentRowNextToThePage)
