@@ -23,19 +23,13 @@
 #include <QApplication>
 #include <QMenu>
 
-#include <filesystem>
+#include <algorithm>
+#include <string_view>
 
 namespace {
 
 constexpr std::size_t kValueMax = 255;
 
-std::string absolute(const std::string &path)
-{
-    if (path.empty()) return {};
-    std::error_code ec;
-    const std::filesystem::path full = std::filesystem::absolute(path, ec);
-    return ec ? path : full.string();
-}
 
 std::string portText()
 {
@@ -52,13 +46,24 @@ std::string expandToken(std::string token)
     token = UpperCase(Cut(token, 4));
     if (token == "$COM") return portText();
     if (token == "$CFG") return LastConfigFile;
-    if (token == "$TPL") return Template ? absolute(Template->FileName) : std::string();
-    if (token == "$HLP") return absolute(AppHelpFile);
-    if (token == "$DEV") return Settings.ModelName;
+    if (token == "$TPL") return Template ? AbsolutePath(Template->FileName) : std::string();
+    if (token == "$HLP") return AbsolutePath(AppHelpFile);
+    if (token == "$DEV") return AddOnModelName(Settings.ModelName);
     return token;
 }
 
 } // namespace
+
+std::string AddOnModelName(const std::string &reported)
+{
+    const auto holds = [](char c) {
+        return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') ||
+               std::string_view("-_.+").find(c) != std::string_view::npos;
+    };
+    const std::size_t end = std::size_t(std::find_if_not(reported.begin(), reported.end(), holds) - reported.begin());
+    const std::size_t begin = std::min(reported.find_first_not_of('-'), end);
+    return reported.substr(begin, end - begin);
+}
 
 std::string ExpandParams(const std::string &params)
 {

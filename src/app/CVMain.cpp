@@ -5,6 +5,7 @@
 #include "Setup.h"
 #include "Splash.h"
 #include "common/Wrn.h"
+#include "editor/DialogLayout.h"
 #include "editor/EditForm.h"
 #include "link/CVComm.h"
 #include "link/CommForm.h"
@@ -311,11 +312,9 @@ void TMainForm::TimerTimer()
     Timer->stop();
     delete SplashForm;
     SplashForm = nullptr;
-    try {
-        CommBtnClick();
-    } catch (...) {
-        Timer->start();   // tried again two seconds later
-        throw;
+    if (!ReportErrors([this] { CommBtnClick(); })) {
+        Timer->start();   // tried again two seconds later, once the error box is gone
+        return;
     }
     if (!Settings.DefTpl.empty() && Template && Template->IsEmpty()) {
         ShowWarning("Unable to load template\r" + LocalizeFileName(Settings.DefTpl));
@@ -352,6 +351,14 @@ void TMainForm::Release(QMdiSubWindow *child)
 {
     child->hide();
     child->deleteLater();
+}
+
+void TMainForm::showEvent(QShowEvent *event)
+{
+    QMainWindow::showEvent(event);
+    if (centred_) return;
+    centred_ = true;
+    CenterOnScreen(*this);
 }
 
 void TMainForm::resizeEvent(QResizeEvent *event)

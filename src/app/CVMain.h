@@ -63,6 +63,7 @@ public:
 protected:
     void closeEvent(QCloseEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
+    void showEvent(QShowEvent *event) override;   // centred on the screen when first shown
 
 private:
     void buildMenus();
@@ -82,6 +83,8 @@ private:
     static void Release(QMdiSubWindow *child);
 
     std::vector<TMenuGroup> ownMenus() const;
+
+    bool centred_ = false;
 };
 
 extern TMainForm *MainForm;

@@ -31,6 +31,7 @@ void TMainForm::UpdateMultiMenu(bool useDefault)
 
     delete MultiMenu;
     MultiMenu = new QMenu(FromCp1252(Settings.MultiTitle.str()), this);
+    RebuildMenuBar();   // in the menu bar at once, also when a bad line below ends the rebuild
     for (std::size_t i = 0; i < Settings.MultiList.size(); ++i) {
         const std::string &line = Settings.MultiList[i];
         if (std::find(std::begin(kColumnBreaks), std::end(kColumnBreaks), int(i)) != std::end(kColumnBreaks))
@@ -42,7 +43,6 @@ void TMainForm::UpdateMultiMenu(bool useDefault)
         item->setChecked(selected(line));
         connect(item, &QAction::triggered, this, Guarded([this, item] { MultiItemClick(item); }));
     }
-    RebuildMenuBar();
     UpdateCaption();
 }
 

@@ -4,7 +4,6 @@
 #include "Splash.h"
 #include "model/Settings.h"
 #include "model/SettingsModule.h"
-#include "platform/ErrorReport.h"
 #include "serial/SerMisc.h"
 
 #include <QApplication>
@@ -15,20 +14,12 @@ int CorvaneMain(const std::string &programPath, const std::string &firstArgument
     StartSettingsModule(programPath, firstArgument);
 
     SplashForm = nullptr;
-    if (!Settings.NoBmp) {
-        try {
-            SplashForm = new TSplashForm;
-            SplashForm->show();
-        } catch (const std::exception &e) {
-            // The window stands at its design size; the bitmap's error is reported like any other.
-            QApplication::beep();
-            ShowErrorReport(e.what());
-        }
-    }
+    if (!Settings.NoBmp) SplashForm = ShowSplash();
     QCoreApplication::processEvents();
 
     auto *main = new TMainForm;
     main->show();
+    if (SplashForm) SplashForm->raise();   // stays above the main window until the start-up timer frees it
     const int result = QApplication::exec();
 
     EndSettingsModule();

@@ -65,7 +65,7 @@ void PutStr(char *buffer, std::size_t bufferSize, std::string_view text, std::si
 
 std::string ZeroPad(int64_t value, int width) { return Cut(PadLeft(std::to_string(value), '0', width), 20); }
 
-int64_t RoundUp(double x) { return int64_t(std::ceil(x)); }
+int64_t RoundUp(double x) { return int64_t(x == std::trunc(x) ? x : std::trunc(x + 1)); }
 
 double StrToRealDef(std::string_view text, double fallback)
 {

@@ -30,7 +30,7 @@ void PutStr(char *buffer, std::size_t bufferSize, std::string_view text, std::si
 
 // Decimal text of the value, left-padded with "0" to width; at most 20 characters.
 std::string ZeroPad(int64_t value, int width);
-// The smallest integer not below x (2.1 -> 3, 2.0 -> 2).
+// The integer part of x + 1 when x has a fractional part, else x (2.1 -> 3, 2.0 -> 2, -1.5 -> 0, -0.5 -> 0).
 int64_t RoundUp(double x);
 // Reads the text as a real with "," or "." as decimal separator; the fallback when it is not a number.
 double StrToRealDef(std::string_view text, double fallback);

@@ -9,6 +9,7 @@
 #include "platform/Text.h"
 #include "platform/UiServices.h"
 #include "platform/qt/Cp1252.h"
+#include "platform/qt/FileNameText.h"
 #include "platform/qt/Guarded.h"
 #include "serial/SerStatLt.h"
 
@@ -56,14 +57,16 @@ QPushButton *CommandButton(const char *caption, bool enabled)
 {
     auto *button = new QPushButton(caption);
     button->setEnabled(enabled);
+    button->setFixedHeight(24);
     return button;
 }
 
-TSerStatusLight *Light(QWidget *parent)
+// Narrow margins, so that the controls fit the window's fixed size.
+template <class Layout>
+Layout *compactGroup(Layout *layout)
 {
-    auto *light = new TSerStatusLight(parent);
-    light->setFixedSize(13, 13);
-    return light;
+    layout->setContentsMargins(6, 2, 6, 4);
+    return layout;
 }
 
 } // namespace
@@ -98,29 +101,32 @@ void TTRSForm::buildControls()
 {
     body_ = new QWidget;
     auto *columns = new QHBoxLayout(body_);
-    columns->setContentsMargins(4, 4, 4, 4);
+    columns->setContentsMargins(4, 2, 4, 2);
+    columns->setSpacing(4);
 
     auto *left = new QVBoxLayout;
     HostGroup = new QGroupBox("Status");
     Display = new QLabel(" NOT CONNECTED");
     PaintBlackLime(Display);
-    (new QVBoxLayout(HostGroup))->addWidget(Display);
+    compactGroup(new QVBoxLayout(HostGroup))->addWidget(Display);
     LogGroup = new QGroupBox("Log");
     LogMemo = new QPlainTextEdit;
     LogMemo->setReadOnly(true);
-    LogMemo->setLineWrapMode(QPlainTextEdit::NoWrap);
+    LogMemo->setLineWrapMode(QPlainTextEdit::WidgetWidth);   // no horizontal scroll bar: the window keeps its size
     LogMemo->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     PaintBlackLime(LogMemo);
-    (new QVBoxLayout(LogGroup))->addWidget(LogMemo);
+    compactGroup(new QVBoxLayout(LogGroup))->addWidget(LogMemo);
+    left->setSpacing(2);
     left->addWidget(HostGroup);
     left->addWidget(LogGroup, 1);
 
     auto *right = new QVBoxLayout;
+    right->setSpacing(2);
     auto group = [&](QGroupBox *&box, const char *title, QLabel *&label, const char *text, TSerStatusLight *&light) {
         box = new QGroupBox(title);
-        auto *row = new QHBoxLayout(box);
+        auto *row = compactGroup(new QHBoxLayout(box));
         label = new QLabel(text);
-        light = Light(box);
+        light = new TSerStatusLight(box);
         row->addWidget(label, 1);
         row->addWidget(light);
         right->addWidget(box);
@@ -136,7 +142,7 @@ void TTRSForm::buildControls()
     EraseBtn = CommandButton("&Erase", false);
     DownLoadBtn = CommandButton("&Download", false);
     MRUBtn = new TDropSpeedButton;
-    MRUBtn->setFixedSize(16, 32);
+    MRUBtn->setFixedSize(16, 24);
     MRUBtn->setToolTip("Recent downloads");
     MRUBtn->setEnabled(false);
     MRUMenu = new TPopupMenu(this);
@@ -174,7 +180,7 @@ void TTRSForm::buildControls()
     layout->setSpacing(0);
     layout->addWidget(body_, 1);
     layout->addWidget(StatusBar);
-    resize(388, 267);
+    setFixedSize(388, 267);
 
     // The components answer to their names, for whoever looks the window over from outside.
     const std::pair<QObject *, const char *> names[] = {
@@ -552,7 +558,7 @@ void TTRSForm::MRUMenuPopup()
     Setup->LoadMRU();
     MRUMenu->clear();
     for (const std::string &file : Setup->MRUList) {
-        QAction *item = MRUMenu->addAction(FromCp1252(file).replace('&', "&&"));
+        QAction *item = MRUMenu->addAction(FromFileName(file).replace('&', "&&"));
         // Runs once the menu has closed.
         connect(item, &QAction::triggered, this, Guarded([this, file] { MRUItemClick(file); }), Qt::QueuedConnection);
     }

@@ -11,7 +11,6 @@
 #include <QDialog>
 
 #include <cstdint>
-#include <fstream>
 #include <memory>
 #include <optional>
 #include <string>
@@ -160,8 +159,9 @@ private:
     std::string LoaderCommand(const std::string &command);
     int32_t RunBuiltIn(const std::string &fileName, bool mtr);
     // Sends the plan's blocks, each confirmed by its sum; false after a failed confirmation.
-    bool TransferBlocks(std::ifstream &file, const TBlockPlan &plan);
-    int32_t SendBlock(std::ifstream &file, int block, int first, int count);
+    bool TransferBlocks(const std::string &image, const TBlockPlan &plan);
+    // Sends block `block` of the image that starts with block `first`; answers the block's sum.
+    int32_t SendBlock(const std::string &image, int block, int first, int count);
     bool WaitBlockSum(int32_t sum);
     bool WaitMtr();
     void SetSpeed(int32_t baud);

@@ -2,7 +2,7 @@
 
 #include "ScreenCentre.h"
 #include "platform/Text.h"
-#include "platform/qt/Cp1252.h"
+#include "platform/qt/FileNameText.h"
 #include "platform/qt/Guarded.h"
 
 #include <QCloseEvent>
@@ -51,7 +51,7 @@ void ShowProgress(QWidget *owner, const std::string &caption, int minimum, int m
     HideProgress();
     ProgForm = new TProgForm(owner);
     ProgForm->AbortBtn->setEnabled(AbortHook != nullptr);
-    ProgForm->setWindowTitle(FromCp1252(Cut(caption, 80)));
+    ProgForm->setWindowTitle(FromTextWithFileNames(Cut(caption, 80)));
     ProgForm->Bar->setRange(minimum, maximum);
     ProgForm->Bar->setValue(minimum);
     CentreOnScreen(ProgForm);

@@ -4,6 +4,7 @@
 #include "platform/Text.h"
 
 #include <array>
+#include <stdexcept>
 #include <string_view>
 
 bool DownloadAborted = false;
@@ -28,6 +29,21 @@ std::string ResultLine(int32_t code, const std::string &driver)
     if (code == DownloadResult::CannotCallDriver)
         return "  ERR: Unable to call " + driver;
     return "  ERR: " + std::to_string(code) + ".Unknown error";
+}
+
+std::string ReadImage(std::istream &file, const TBlockPlan &plan)
+{
+    std::string image(std::size_t(plan.count) * BlockSize, '\0');
+    file.exceptions(std::ios::badbit);
+    try {
+        file.seekg(std::streamoff(plan.first) * BlockSize);
+        file.read(image.data(), std::streamsize(image.size()));
+    } catch (const std::ios_base::failure &e) {
+        throw std::runtime_error(e.code().message());
+    }
+    if (file.gcount() != std::streamsize(image.size()))
+        throw std::runtime_error("Read beyond end of file");
+    return image;
 }
 
 std::string SpeedCommand(int32_t baud)

@@ -3,6 +3,7 @@
 // commands of the MTR loader, the result codes and their log lines, and the built-in protocols' abort.
 
 #include <cstdint>
+#include <istream>
 #include <string>
 
 constexpr int32_t BlockSize = 16384;
@@ -16,6 +17,11 @@ struct TBlockPlan {
 };
 constexpr TBlockPlan BlockProtocolPlan {0, 8, 3};
 constexpr TBlockPlan MtrProtocolPlan {4, 24, -1};
+
+// The bytes of the plan's blocks, the skipped one included, block b at (b - first) x BlockSize: the program file is
+// read whole before anything goes to the loader. Raises "Read beyond end of file" for a file that ends before the
+// plan's last block does, and the system's text for a read that fails.
+std::string ReadImage(std::istream &file, const TBlockPlan &plan);
 
 namespace DownloadResult {
 constexpr int32_t Ok = 0;

@@ -7,7 +7,7 @@
 #include "common/Wrn.h"
 #include "platform/Paths.h"
 
-#include <stdexcept>
+#include <fstream>
 
 namespace {
 
@@ -48,24 +48,31 @@ int32_t TTRSForm::RunBuiltIn(const std::string &fileName, bool mtr)
 {
     ComPort.FlushOutBuffer();
     body_->setEnabled(false);
-    std::ifstream file;
     // Whichever way the transfer ends.
     struct CleanUp {
         TTRSForm &form;
-        std::ifstream &file;
         ~CleanUp()
         {
-            file.close();
             HideProgress();
             AbortHook = nullptr;
             DownloadAborted = false;
             form.body_->setEnabled(true);
         }
-    } cleanUp {*this, file};
+    } cleanUp {*this};
 
-    file.open(ResolveCaseInsensitive(fileName), std::ios::binary);
+    std::ifstream file(ResolveCaseInsensitive(fileName), std::ios::binary);
     if (!file)
         return DownloadResult::CannotOpenFile;
+    const TBlockPlan &plan = mtr ? MtrProtocolPlan : BlockProtocolPlan;
+    std::string image;
+    try {
+        image = ReadImage(file, plan);
+    } catch (const std::exception &e) {
+        // Nothing has gone to the loader yet: a file that is too short or unreadable leaves the reader untouched.
+        ShowWarning(e.what());
+        return DownloadResult::Failed;
+    }
+    file.close();
     DownloadAborted = false;
     AbortHook = &AbortBuiltIn;
     ShowProgress(this, DownloadingText(fileName), 0, 100);
@@ -76,7 +83,7 @@ int32_t TTRSForm::RunBuiltIn(const std::string &fileName, bool mtr)
     if (!mtr) {
         SendString("L");
         DelayTicks(2, true);
-        confirmed = TransferBlocks(file, BlockProtocolPlan);
+        confirmed = TransferBlocks(image, plan);
     } else {
         confirmed = WaitMtr();
         if (confirmed) {
@@ -91,7 +98,7 @@ int32_t TTRSForm::RunBuiltIn(const std::string &fileName, bool mtr)
         if (confirmed) {
             SendString("L");
             DelayTicks(2, true);
-            confirmed = TransferBlocks(file, MtrProtocolPlan);
+            confirmed = TransferBlocks(image, plan);
         }
     }
 
@@ -108,12 +115,12 @@ int32_t TTRSForm::RunBuiltIn(const std::string &fileName, bool mtr)
     return result;
 }
 
-bool TTRSForm::TransferBlocks(std::ifstream &file, const TBlockPlan &plan)
+bool TTRSForm::TransferBlocks(const std::string &image, const TBlockPlan &plan)
 {
     for (int block = plan.first; block < plan.first + plan.count; ++block) {
         if (block == plan.skipped)
             continue;
-        if (!WaitBlockSum(SendBlock(file, block, plan.first, plan.count)))
+        if (!WaitBlockSum(SendBlock(image, block, plan.first, plan.count)))
             return false;
         if (DownloadAborted)
             break;
@@ -121,19 +128,15 @@ bool TTRSForm::TransferBlocks(std::ifstream &file, const TBlockPlan &plan)
     return true;
 }
 
-int32_t TTRSForm::SendBlock(std::ifstream &file, int block, int first, int count)
+int32_t TTRSForm::SendBlock(const std::string &image, int block, int first, int count)
 {
-    file.clear();
-    file.seekg(std::streamoff(block) * BlockSize);
+    std::size_t at = std::size_t(block - first) * BlockSize;
     int32_t sum = 0;
     const int64_t all = int64_t(count) * BlockSize;
     for (int piece = 1; piece <= BlockSize / PieceSize; ++piece) {
-        for (int i = 0; i < PieceSize; ++i) {
-            const int byte = file.get();
-            if (byte == std::char_traits<char>::eof())
-                throw std::runtime_error("Read beyond end of file");
-            sum += byte;
-            ComPort.PutChar(char(byte));
+        for (int i = 0; i < PieceSize; ++i, ++at) {
+            sum += uint8_t(image[at]);
+            ComPort.PutChar(image[at]);
         }
         ReportProgress(int64_t(block - first) * BlockSize + int64_t(piece) * PieceSize, all);
         WaitOutputSent(false);

@@ -35,6 +35,11 @@ TDevForm::TDevForm(QWidget *owner)
     connect(OkBtn, &QPushButton::clicked, this, Guarded([this] { OkBtnClick(); }));
     connect(BitBtn1, &QPushButton::clicked, this, &QDialog::reject);
     FormCreate();
+    // One device stays chosen: a click beside the entries or a Ctrl+click on the chosen one does not empty the list.
+    connect(ListBox->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] {
+        if (ListBox->selectedItems().isEmpty() && ListBox->currentItem())
+            ListBox->currentItem()->setSelected(true);
+    });
 }
 
 void TDevForm::FormCreate()

@@ -6,7 +6,6 @@
 #include "XGrid.h"
 #include "common/Wrn.h"
 #include "link/CVComm.h"
-#include "model/LocalizedNames.h"
 #include "model/Settings.h"
 #include "model/Template.h"
 #include "platform/Paths.h"
@@ -61,7 +60,9 @@ TCompForm::TCompForm(QWidget *owner) : QDialog(owner), OwnTemplate(std::make_uni
     setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
     buildControls();
 
-    OwnTemplate->LoadFromFile(Settings.DefTpl);   // without a template the dialog has no rows
+    // The current template, from the folder the program's template was read from; without a template the dialog
+    // has no rows.
+    OwnTemplate->LoadFromFile(Settings.DefTpl, Template && !Template->IsEmpty() ? Template->Folder : Settings.DevPath);
     for (int p = 0; p < OwnTemplate->PageCount(); ++p) {
         const TTplPag &page = OwnTemplate->Pages(p);
         Labels.push_back("0" + page.Name.str());
@@ -207,9 +208,8 @@ int TCompForm::CountDifferences() const
 
 void TCompForm::DefBtnClick(int side)
 {
-    // Reloading gives the values the template's lines hold.
-    const std::string name = ExtractFileName(OwnTemplate->FileName);
-    if (!OwnTemplate->LoadFromFile(name)) return ShowTemplateNotFound(name);
+    // Reading the template file again gives the values its lines hold.
+    if (!OwnTemplate->Reload()) return ShowWarning("Template " + ExtractFileName(OwnTemplate->FileName) + " not found!");
     FillSide(side, "DEFAULT");
 }
 

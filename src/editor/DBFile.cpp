@@ -4,6 +4,7 @@
 #include "common/BsTypes.h"
 #include "common/Wrn.h"
 #include "model/SettingsModule.h"
+#include "platform/FileContents.h"
 #include "platform/Paths.h"
 #include "serial/SerExcept.h"
 
@@ -14,6 +15,7 @@
 #include <stdexcept>
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -95,10 +97,18 @@ TDBFile::TDBFile() : TDBFile(DefaultPath()) {}
 
 TDBFile::TDBFile(const std::string &path) : path_(path)
 {
+    if (IsReadOnlyFile(path_)) throw EInOutError(EACCES, "Cannot open " + path_ + ": " + std::strerror(EACCES));
     fd_ = ::open(path_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
     if (fd_ < 0) {
         const int error = errno;
         throw EInOutError(error, "Cannot open " + path_ + ": " + std::strerror(error));
+    }
+    // Held until the file is closed, so that no other program (nor another window) shifts records under the
+    // count and the cache. A file system without locks is used unlocked.
+    if (::flock(fd_, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK) {
+        ::close(fd_);
+        fd_ = -1;
+        throw EInOutError(EWOULDBLOCK, "The configuration database " + path_ + " is in use by another program.");
     }
     Resync();
 }

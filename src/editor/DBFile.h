@@ -64,11 +64,12 @@ enum class DbPackResult {
 // Key order: bytes compared unsigned over the common length, then the shorter key first.
 int CompareDbKeys(std::string_view a, std::string_view b);
 
-// The open database file with a one-record cache. Every file error is raised as EInOutError; Count and the
-// cache are then taken again from the file as it is.
+// The open database file with a one-record cache, locked against every other opening while it is open. Every
+// file error is raised as EInOutError; Count and the cache are then taken again from the file as it is.
 class TDBFile {
 public:
-    // Opens ExeDir/CFGDB.DAT, or creates it empty.
+    // Opens ExeDir/CFGDB.DAT, or creates it empty. A read-only file, and a file that another TDBFile (of any
+    // program) has open, raise EInOutError; the latter says the database is in use by another program.
     TDBFile();
     explicit TDBFile(const std::string &path);
     ~TDBFile();

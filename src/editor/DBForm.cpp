@@ -7,6 +7,7 @@
 #include "common/ByteDisplay.h"
 #include "common/Wrn.h"
 #include "model/Edition.h"
+#include "model/LocalizedNames.h"
 #include "model/Settings.h"
 #include "model/Template.h"
 #include "platform/Text.h"
@@ -210,21 +211,12 @@ void TDBForm::OkBtnClick()
     const CfgDbRecord rec = DBFile.ReadRecord(row);
     const std::string name = rec.Get(DbField::TemplateName);
 
-    // The template lies in the device folder of the record's device.
-    std::string path;
-    bool loaded = false;
-    {
-        struct DevPathKeeper {
-            std::string kept = Settings.DevPath;
-            ~DevPathKeeper() { Settings.DevPath = kept; }
-        } keeper;
-        Settings.DevPath = ReadModelDevPath(rec.Get(DbField::Device));
-        path = Settings.DevPath + name;
-        loaded = target_.LoadFromFile(name);
-    }
-    if (loaded) {
+    // The template lies in the device folder of the record's device; the current device folder stays, and the
+    // template remembers where it was read from.
+    const std::string folder = ReadModelDevPath(rec.Get(DbField::Device));
+    if (target_.LoadFromFile(name, folder)) {
         if (target_.Scope() == TemplateScope::Global) Settings.DefTpl = name;
-    } else if (!AskYesNo("Template:" + path + " not found.\r" + "Load anyway?")) {
+    } else if (!AskYesNo("Template:" + TemplatePath(folder, name) + " not found.\r" + "Load anyway?")) {
         return;
     }
     TDBFile::DataToList(rec, Commands);

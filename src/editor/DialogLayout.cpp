@@ -4,12 +4,15 @@
 #include <QToolButton>
 #include <QWidget>
 
-void FixDialogSize(QWidget &dialog, QSize design) { dialog.setFixedSize(design.expandedTo(dialog.sizeHint())); }
+void FixDialogSize(QWidget &dialog, QSize design) { dialog.setFixedSize(design.expandedTo(dialog.minimumSizeHint())); }
 
 void CenterOnScreen(QWidget &window)
 {
-    if (const QScreen *screen = window.screen())
-        window.move(screen->availableGeometry().center() - window.rect().center());
+    if (const QScreen *screen = window.screen()) {
+        QRect frame = window.frameGeometry();
+        frame.moveCenter(screen->availableGeometry().center());
+        window.move(frame.topLeft());
+    }
 }
 
 QToolButton *MakeGlyphButton(QWidget *parent, QStyle::StandardPixmap glyph, const char *hint)

@@ -7,7 +7,7 @@
 class QToolButton;
 class QWidget;
 
-// Fixes the window at its design size, or at what its layout needs when that is larger.
+// Fixes the window at its design size, or at the least its layout needs when that is larger.
 void FixDialogSize(QWidget &dialog, QSize design);
 // Puts the window in the middle of its screen's free area.
 void CenterOnScreen(QWidget &window);

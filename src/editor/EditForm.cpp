@@ -35,7 +35,6 @@
 #include <QPrinter>
 #include <QScrollBar>
 #include <QStyle>
-#include <QTabBar>
 #include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -55,6 +54,11 @@ constexpr int kDesignHeight = 326;
 
 bool IsPair(const TTplEnt &entry) { return entry.ByteOrder != 0; }
 bool IsTextChar(const TTplEnt &entry) { return entry.ArrayIndex > 0; }
+// A parameter whose value is chosen in the value list: set, and neither half of a pair nor a text character.
+bool HasValueList(const TTplEnt &entry)
+{
+    return entry.Kind == trEnt && !entry.Unset && !IsPair(entry) && !IsTextChar(entry);
+}
 
 // The index of the entry's value text among its values; -1 when none has that text.
 int32_t ValueIndex(const TTplEnt &entry)
@@ -141,9 +145,7 @@ void TEditForm::buildControls()
     auto *pages = new QVBoxLayout(panel2);
     pages->setContentsMargins(1, 1, 1, 1);
     pages->setSpacing(0);
-    TabSet = new QTabBar;
-    TabSet->setExpanding(false);
-    TabSet->setUsesScrollButtons(true);
+    TabSet = new TTabRows;
     QFont bold = TabSet->font();
     bold.setBold(true);
     TabSet->setFont(bold);
@@ -159,7 +161,7 @@ void TEditForm::buildControls()
     Combo = new TGridCombo(Grid, Sending, Grid->viewport());
     Combo->TextColour = [this] { return IsInteractive() ? QColor(Qt::red) : QColor(Qt::black); };
 
-    connect(TabSet, &QTabBar::currentChanged, this, Guarded([this] { TabSetChange(); }));
+    connect(TabSet, &TTabRows::currentChanged, this, Guarded([this] { TabSetChange(); }));
     connect(Grid->selectionModel(), &QItemSelectionModel::currentRowChanged, this, Guarded([this] { GridRowChanged(); }));
     connect(Grid, &QAbstractItemView::pressed, this, Guarded([this] { GridRowChanged(); }));
     connect(Grid->verticalScrollBar(), &QScrollBar::valueChanged, this, Guarded([this] { Combo->hide(); }));
@@ -358,8 +360,10 @@ void TEditForm::GridClick()
 
 void TEditForm::UpdateOverButton()
 {
+    // The calculator's value is applied through the value list.
     const TTplEnt *entry = VisibleEntry(Grid->Row());
-    OverBtn->setVisible(!Template->IsEmpty() && !Settings.OverflowList.empty() && entry && entry->IsOverflow);
+    OverBtn->setVisible(!Template->IsEmpty() && !Settings.OverflowList.empty() && entry && entry->IsOverflow &&
+                        HasValueList(*entry));
 }
 
 TTplEnt *TEditForm::VisibleEntry(int row) const
@@ -396,7 +400,7 @@ void TEditForm::ShowValueCell(int row)
 {
     const TTplEnt *entry = VisibleEntry(row);
     if (!entry || entry->Kind == trHdr) return Combo->hide();
-    if (entry->Unset || IsPair(*entry) || IsTextChar(*entry)) {
+    if (!HasValueList(*entry)) {
         Combo->hide();
         if (!entry->Unset) ComboRow = row;   // the row of the "..." button
         return;
@@ -545,7 +549,7 @@ void TEditForm::CmpBtnClick()
 void TEditForm::PrintConfiguration()
 {
     const std::vector<TListingLine> lines = ListingLines(*Template);
-    QPrinter printer(QPrinter::HighResolution);
+    QPrinter &printer = ListingPrinter();
     const int32_t sheets = PrinterSheetCount(printer, lines.size());
     QPrintDialog dialog(&printer, this);
     dialog.setOption(QAbstractPrintDialog::PrintPageRange);
@@ -579,10 +583,14 @@ void TEditForm::LoadBtnClick()
 
 void TEditForm::OverBtnClick()
 {
+    // For the current row, when the value list holds its values.
+    const int row = Grid->Row();
+    const TTplEnt *entry = VisibleEntry(row);
+    if (!entry || !HasValueList(*entry) || ComboRow != row) return;
     TOverForm form(this);
     form.PageIndex = CurrentPage;
-    form.EntryIndex = ComboRow;
-    if (form.exec() != QDialog::Accepted) return;
+    form.EntryIndex = row;
+    if (form.exec() != QDialog::Accepted || ComboRow != row) return;
     const int32_t index = form.SelectedValueIndex();
     if (index < 0 || index >= Combo->count()) return;
     Combo->setCurrentIndex(index);

@@ -3,6 +3,7 @@
 // rows, a value list over the current row's value, and in interactive mode every chosen value sent to the reader.
 
 #include "EditGrid.h"
+#include "TabRows.h"
 #include "link/CommViews.h"
 #include "platform/qt/MenuGroups.h"
 
@@ -14,7 +15,6 @@
 
 class QAction;
 class QMenu;
-class QTabBar;
 class QToolButton;
 class TGridCombo;
 class TTplEnt;
@@ -47,7 +47,8 @@ public:
     void CmpBtnClick();
     // Load a configuration file chosen in the Load configuration dialog.
     void LoadBtnClick();
-    // The overflow calculator; a value chosen there is applied (and, in interactive mode, sent) as if picked here.
+    // The overflow calculator for the current row's entry, when its values are chosen in the value list; a value
+    // chosen there is applied (and, in interactive mode, sent) once, as if picked here.
     void OverBtnClick();
     // The 16-bit value dialog and the string dialog for an entry of the current page.
     void EditLsbMsb(TTplEnt &entry);
@@ -69,7 +70,7 @@ public:
     bool Sending = false;          // a value is being sent to the reader
 
     QToolButton *LoadBtn, *SaveBtn, *DBBtn, *InfoBtn, *CmpBtn, *OverBtn, *PrintBtn, *HelpBtn;
-    QTabBar *TabSet;
+    TTabRows *TabSet;
     TEditGrid *Grid = nullptr;
     TGridCombo *Combo;
     QMenu *File1, *Print1, *Help1;

@@ -1,10 +1,10 @@
 #include "FileBrowser.h"
 
+#include "platform/qt/FileNameText.h"
 #include "platform/qt/Guarded.h"
 
 #include <QComboBox>
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QListWidget>
 #include <QStorageInfo>
@@ -12,9 +12,6 @@
 namespace {
 
 constexpr int kPathRole = Qt::UserRole;
-
-QString fromFileSystem(const std::string &path) { return QFile::decodeName(QByteArray::fromStdString(path)); }
-std::string toFileSystem(const QString &path) { return QFile::encodeName(path).toStdString(); }
 
 } // namespace
 
@@ -35,9 +32,9 @@ TFileBrowser::TFileBrowser(QWidget *parent)
     connect(FileList, &QListWidget::itemDoubleClicked, this, &TFileBrowser::FileActivated);
 }
 
-bool TFileBrowser::SetDirectory(const std::string &path) { return ShowDirectory(fromFileSystem(path)); }
+bool TFileBrowser::SetDirectory(const std::string &path) { return ShowDirectory(FromFileName(path)); }
 
-std::string TFileBrowser::Directory() const { return toFileSystem(dir_); }
+std::string TFileBrowser::Directory() const { return ToFileName(dir_); }
 
 void TFileBrowser::SetMask(const std::string &mask)
 {
@@ -49,7 +46,7 @@ std::string TFileBrowser::SelectedFile() const
 {
     const QList<QListWidgetItem *> selected = FileList->selectedItems();
     if (selected.isEmpty()) return {};
-    return toFileSystem(QDir(dir_).filePath(selected.first()->text()));
+    return ToFileName(QDir(dir_).filePath(selected.first()->text()));
 }
 
 bool TFileBrowser::ShowDirectory(const QString &dir)

@@ -6,13 +6,19 @@
 #include <QStylePainter>
 
 #include <algorithm>
+#include <utility>
 
 TGridCombo::TGridCombo(QAbstractItemView *grid, const bool &sending, QWidget *parent)
     : QComboBox(parent), grid_(grid), sending_(sending)
 {
     setFrame(false);
     hide();
-    connect(this, &QComboBox::currentIndexChanged, this, &TGridCombo::Click);
+    // The base class reports the user's choices (list, keys, wheel) as activated, right after the change they make;
+    // choosing the item already selected is none.
+    connect(this, &QComboBox::currentIndexChanged, this, [this](int index) { changedTo_ = index; });
+    connect(this, &QComboBox::activated, this, [this](int index) {
+        if (std::exchange(changedTo_, -1) == index) emit Click();
+    });
     // The list's keys are browsed here; its window hides whichever way the list closes.
     view()->installEventFilter(this);
     view()->window()->installEventFilter(this);
@@ -23,6 +29,7 @@ void TGridCombo::showPopup()
     if (sending_) return QApplication::beep();
     ListOpen = true;
     PendingChanges = 0;
+    changedTo_ = -1;   // a selection the program set before is not chosen in the list
     QComboBox::showPopup();
 }
 
@@ -44,7 +51,15 @@ void TGridCombo::StepSelection(int delta)
 {
     if (sending_) return QApplication::beep();
     const int target = currentIndex() + delta;
-    if (target >= 0 && target < count()) setCurrentIndex(target);
+    if (target >= 0 && target < count()) Choose(target);
+}
+
+void TGridCombo::Choose(int index)
+{
+    if (index == currentIndex()) return;
+    setCurrentIndex(index);
+    changedTo_ = -1;
+    emit Click();
 }
 
 bool TGridCombo::BrowseOpenList(const QKeyEvent &event)
@@ -74,7 +89,7 @@ bool TGridCombo::BrowseOpenList(const QKeyEvent &event)
     if (count() == 0) return true;
     target = std::clamp(target, 0, count() - 1);
     view()->setCurrentIndex(model()->index(target, modelColumn(), rootModelIndex()));
-    setCurrentIndex(target);
+    Choose(target);
     return true;
 }
 

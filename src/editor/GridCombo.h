@@ -1,7 +1,7 @@
 #pragma once
 // The value list laid over the grid's current value cell. Every change of its selection by the user is a Click;
-// changes made while its list is open are counted, so that the owner can send the value once when it closes.
-// Keys that leave the cell go to the grid.
+// a selection set by the program is none. Changes made while its list is open are counted, so that the owner can
+// send the value once when it closes. Keys that leave the cell go to the grid.
 
 #include <QComboBox>
 
@@ -39,7 +39,11 @@ private:
     // Selects the item `delta` places away as the user would (a Click when it changes); beeps while sending.
     void StepSelection(int delta);
     bool BrowseOpenList(const QKeyEvent &event);
+    // The user chose the item: selected, and a Click when it is another one.
+    void Choose(int index);
 
     QAbstractItemView *grid_;
     const bool &sending_;
+    // The item the selection last changed to, until the user's choice of it is reported; -1 none.
+    int changedTo_ = -1;
 };

@@ -1,5 +1,6 @@
 #include "Overflow.h"
 
+#include "DialogLayout.h"
 #include "SpinButton.h"
 #include "common/BsTypes.h"
 #include "model/Edition.h"
@@ -56,6 +57,9 @@ TOverForm::TOverForm(QWidget *owner) : QDialog(owner)
 void TOverForm::buildControls()
 {
     setWindowTitle("Overflow value determination");
+    QFont designFont = font();   // the design's 8 point form font, so the controls fit its client area
+    designFont.setPointSize(8);
+    setFont(designFont);
     auto *layout = new QGridLayout(this);
 
     auto numberEdit = [this](bool readOnly = false) {
@@ -132,16 +136,32 @@ void TOverForm::buildControls()
     CancelBtn = new QPushButton("Cancel");
     OkBtn->setDefault(true);
 
+    // Two columns in the design's small client area: the inputs on the left; the results, the unit and the
+    // buttons on the right.
+    layout->setContentsMargins(3, 3, 3, 3);
+    layout->setSpacing(2);
+    for (QGroupBox *group : {ScannerGroup, DistGroup, BarGroup, OFGroup, UnitGrp}) {
+        group->layout()->setContentsMargins(4, 0, 4, 2);
+        group->layout()->setSpacing(1);
+    }
+    for (QLineEdit *edit : {NSEdit, NMEdit, MinCDEdit, MaxCDEdit, XEdit, MinTDEdit, MaxTDEdit}) edit->setFixedSize(50, 18);
+    ScanCombo->setFixedHeight(18);
+    ScanCombo->setMinimumWidth(50);
+    for (QPushButton *button : {OkBtn, CancelBtn}) {
+        button->setMinimumWidth(60);
+        button->setFixedHeight(23);
+    }
+    TDList->setMinimumHeight(20);
     layout->addWidget(ScannerGroup, 0, 0);
-    layout->addWidget(OFGroup, 0, 1, 3, 1);
     layout->addWidget(DistGroup, 1, 0);
     layout->addWidget(BarGroup, 2, 0);
-    layout->addWidget(UnitGrp, 3, 0);
+    layout->addWidget(OFGroup, 0, 1);
+    layout->addWidget(UnitGrp, 1, 1);
     auto *buttons = new QHBoxLayout;
-    buttons->addStretch();
+    buttons->setSpacing(3);
     buttons->addWidget(OkBtn);
     buttons->addWidget(CancelBtn);
-    layout->addLayout(buttons, 3, 1);
+    layout->addLayout(buttons, 2, 1, Qt::AlignBottom);
 
     connect(ScanCombo, &QComboBox::activated, this, Guarded([this] { ScanComboChange(); }));
     for (QLineEdit *edit : {NSEdit, NMEdit, MinCDEdit, MaxCDEdit, XEdit, MinTDEdit, MaxTDEdit})
@@ -165,7 +185,8 @@ void TOverForm::buildControls()
     connect(OkBtn, &QPushButton::clicked, this, &QDialog::accept);
     connect(CancelBtn, &QPushButton::clicked, this, &QDialog::reject);
 
-    setFixedSize(sizeHint().expandedTo(QSize(308, 207)));
+    FixDialogSize(*this, {308, 207});
+    CenterOnScreen(*this);
 }
 
 void TOverForm::FormCreate()

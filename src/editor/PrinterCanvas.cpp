@@ -7,6 +7,7 @@
 #include <QFontMetrics>
 #include <QGuiApplication>
 #include <QPen>
+#include <QPointer>
 #include <QPrinter>
 
 #include <stdexcept>
@@ -64,6 +65,23 @@ void TPrinterCanvas::Fail() const
 {
     const QString target = printer_.outputFileName().isEmpty() ? printer_.printerName() : printer_.outputFileName();
     throw std::runtime_error("Can't print to " + ToCp1252(target));
+}
+
+namespace {
+
+class PrinterHolder : public QObject {
+public:
+    using QObject::QObject;
+    QPrinter printer {QPrinter::HighResolution};
+};
+
+} // namespace
+
+QPrinter &ListingPrinter()
+{
+    static QPointer<PrinterHolder> holder;
+    if (!holder) holder = new PrinterHolder(QCoreApplication::instance());
+    return holder->printer;
 }
 
 int32_t PrinterSheetCount(QPrinter &printer, std::size_t lineCount)

@@ -34,6 +34,9 @@ private:
     QFont font_;
 };
 
+// The printer of the listing, one for the program's run: the printer and settings chosen in the print dialog stay
+// for the next print. It goes with the application object.
+QPrinter &ListingPrinter();
 // The sheets the listing fills on the printer as it is set up now.
 int32_t PrinterSheetCount(QPrinter &printer, std::size_t lineCount);
 // Prints the listing on the printer, the sheets of its page range only; the footer shows the time of printing.

@@ -11,7 +11,6 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QKeyEvent>
-#include <QMenu>
 #include <QPainter>
 #include <QPushButton>
 #include <QScrollBar>
@@ -19,6 +18,7 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <optional>
 #include <vector>
 
@@ -48,6 +48,16 @@ public:
     }
 };
 
+// The narrowest column, at least 26 pixels, that shows every name a cell can hold in full.
+int CellWidth(const QFontMetrics &metrics)
+{
+    int widest = std::max({metrics.horizontalAdvance("DEL"), metrics.horizontalAdvance("DIS"),
+                           metrics.horizontalAdvance("WW")});
+    for (std::string_view name : ControlCharNames)
+        widest = std::max(widest, metrics.horizontalAdvance(FromCp1252(name)));
+    return std::max(26, widest + 6);
+}
+
 // The control character that Ctrl with this key types (Ctrl+M is CR).
 std::optional<uint8_t> ControlCode(int key)
 {
@@ -66,12 +76,10 @@ std::optional<uint8_t> ControlCode(int key)
 // Stores one character of a text in its entry, with the value text the editor shows for it.
 void WriteChar(TTplEnt &entry, uint8_t c)
 {
-    if (c == 127) {
-        Template->SetEntryValue(entry, c);
-        return;
-    }
     entry.Value = c;
-    if (c <= 32)
+    if (c == 127)
+        Template->SetEntryValue(entry, c);   // the template's name for it, or "Value not found"
+    else if (c <= 32)
         entry.ValueText = ControlCharNames[c];
     else if (c >= 128)
         entry.ValueText = BytesToHex(std::string(1, char(c)));
@@ -95,7 +103,7 @@ TStrForm::TStrForm(QWidget *owner) : QDialog(owner)
     Grid->horizontalHeader()->setFont(plain);
     Grid->verticalHeader()->hide();
     Grid->horizontalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-    Grid->horizontalHeader()->setDefaultSectionSize(26);
+    Grid->horizontalHeader()->setDefaultSectionSize(CellWidth(QFontMetrics(plain)));
     Grid->verticalHeader()->setDefaultSectionSize(18);
     Grid->setSelectionMode(QAbstractItemView::SingleSelection);
     Grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -105,7 +113,7 @@ TStrForm::TStrForm(QWidget *owner) : QDialog(owner)
                          Grid->horizontalScrollBar()->sizeHint().height() + 2 * Grid->frameWidth());
     Grid->installEventFilter(this);
     Grid->horizontalHeader()->viewport()->installEventFilter(this);
-    CharMenu = new QMenu(this);
+    CharMenu = new TColumnMenu(this);
 
     OKBtn = new QPushButton("OK");
     CancelBtn = new QPushButton("Cancel");

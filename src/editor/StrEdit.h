@@ -1,13 +1,14 @@
 #pragma once
 // The string dialog for a text that a template spreads over a run of entries, one character each ("Name[n]").
 
+#include "ColumnMenu.h"
+
 #include <QDialog>
 
 #include <cstdint>
 #include <string>
 
 class QKeyEvent;
-class QMenu;
 class QPushButton;
 class QTableWidget;
 class QWidget;
@@ -30,7 +31,7 @@ public:
     std::string DelName;
 
     QTableWidget *Grid;
-    QMenu *CharMenu;
+    TColumnMenu *CharMenu;   // four columns of eight control characters, then byte 127
     QPushButton *OKBtn, *CancelBtn;
 
 protected:

@@ -1,5 +1,6 @@
 #include "TplForm.h"
 
+#include "DialogLayout.h"
 #include "FileBrowser.h"
 #include "UiGuards.h"
 #include "common/BsTypes.h"
@@ -82,6 +83,10 @@ TTplForm::TTplForm(QWidget *owner) : QDialog(owner)
     TplTree->setHeaderHidden(true);
     TplTree->setRootIsDecorated(true);
     TplTree->setItemDelegate(new TRowHeightDelegate(TplTree));
+    // Whole lines, with a horizontal scroll bar for the long ones.
+    TplTree->setTextElideMode(Qt::ElideNone);
+    TplTree->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    TplTree->header()->setStretchLastSection(false);
 
     auto *layout = new QGridLayout(this);
     layout->addWidget(Panel1, 0, 0, 1, 2);
@@ -90,6 +95,7 @@ TTplForm::TTplForm(QWidget *owner) : QDialog(owner)
     layout->addWidget(Browser->FileList, 3, 0);
     layout->addWidget(TplTree, 1, 1, 3, 1);
     setFixedSize(484, 272);
+    CenterOnScreen(*this);
 
     connect(ViewBtn, &QPushButton::clicked, this, Guarded([this] { ViewBtnClick(); }));
     connect(OkBtn, &QPushButton::clicked, this, Guarded([this] { OkBtnClick(); }));

@@ -1,5 +1,6 @@
 #include "Xsbedit.h"
 
+#include "DialogLayout.h"
 #include "common/BsTypes.h"
 #include "common/Wrn.h"
 #include "model/TplEntry.h"
@@ -7,6 +8,7 @@
 #include "platform/qt/Guarded.h"
 
 #include <QGridLayout>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -67,13 +69,21 @@ TXSBForm::TXSBForm(QWidget *owner) : QDialog(owner)
     layout->addWidget(LSBEdit, 1, 1);
     layout->addWidget(new QLabel("MSB"), 0, 2);
     layout->addWidget(MSBEdit, 1, 2);
-    layout->addWidget(OKBtn, 2, 1);
-    layout->addWidget(CancelBtn, 2, 2);
+    auto *buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(OKBtn);
+    buttons->addWidget(CancelBtn);
+    layout->addLayout(buttons, 2, 0, 1, 3);
+    layout->setContentsMargins(6, 6, 6, 6);
+    layout->setSpacing(4);
 
     connect(ValEdit, &QSpinBox::textChanged, this, Guarded([this] { ValEditChange(); }));
     connect(OKBtn, &QPushButton::clicked, this, &QDialog::accept);
     connect(CancelBtn, &QPushButton::clicked, this, &QDialog::reject);
-    setFixedSize(sizeHint().expandedTo(QSize(209, 99)));
+    for (QLineEdit *edit : {LSBEdit, MSBEdit}) edit->setFixedWidth(40);
+    for (QPushButton *button : {OKBtn, CancelBtn}) button->setMinimumWidth(60);
+    FixDialogSize(*this, {209, 99});
+    CenterOnScreen(*this);
 }
 
 void TXSBForm::SetValue(uint16_t v) { ValEdit->setValue(v); }

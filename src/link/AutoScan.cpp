@@ -36,7 +36,8 @@ QGroupBox *lightGroup(const char *title, QHBoxLayout *&row)
 {
     auto *group = new QGroupBox(title);
     row = new QHBoxLayout(group);
-    row->setContentsMargins(6, 2, 6, 2);
+    row->setContentsMargins(2, 0, 2, 2);
+    row->setSpacing(2);
     return group;
 }
 
@@ -72,7 +73,12 @@ TAutoForm::TAutoForm(TCommDM &link, QWidget *parent) : QDialog(parent), link_(li
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
     setModal(true);
 
+    QFont designFont = font();   // the design's 8 point form font, so the controls fit its client area
+    designFont.setPointSize(8);
+    setFont(designFont);
     auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(2, 2, 2, 4);
+    layout->setSpacing(2);
     auto *baudGroup = new QGroupBox(QStringLiteral("Baud Rate"));
     auto *bevel = new QFrame;
     bevel->setFrameStyle(QFrame::Panel | QFrame::Raised);
@@ -87,7 +93,9 @@ TAutoForm::TAutoForm(TCommDM &link, QWidget *parent) : QDialog(parent), link_(li
         led->SetValue(-1);
         digits->addWidget(led);
     }
-    (new QVBoxLayout(baudGroup))->addWidget(bevel);
+    auto *baud = new QVBoxLayout(baudGroup);
+    baud->setContentsMargins(4, 0, 4, 2);
+    baud->addWidget(bevel, 0, Qt::AlignHCenter);
     layout->addWidget(baudGroup);
 
     QHBoxLayout *row = nullptr;
@@ -105,7 +113,7 @@ TAutoForm::TAutoForm(TCommDM &link, QWidget *parent) : QDialog(parent), link_(li
     AbortBtn = new QPushButton(QStringLiteral("Abort"));
     connect(AbortBtn, &QPushButton::clicked, this, &TAutoForm::AbortBtnClick);
     layout->addWidget(AbortBtn, 0, Qt::AlignHCenter);
-    setMinimumSize(145, 220);
+    setFixedSize(QSize(145, 220).expandedTo(minimumSizeHint()));
 }
 
 void TAutoForm::showEvent(QShowEvent *event)

@@ -74,7 +74,8 @@ public:
     bool SendConfig(const std::vector<std::string> &list, bool toEEPROM);
     bool SendCommand(const std::string &cmd, bool toEEPROM);
     bool SendSingleCommand(const std::string &cmd);
-    // In host mode: restore the factory defaults, save to RAM, and with toEEPROM also to EEPROM.
+    // In host mode: restore the factory defaults, save to RAM, and with toEEPROM also to EEPROM; false when any
+    // of these failed.
     bool RestoreDefaults(bool toEEPROM);
     // In host mode: send custom command n (1..3) and wait for CR LF.
     bool CustomCommand(int n);

@@ -41,6 +41,9 @@ const char *const kSevenBitWarning =
 
 constexpr char kParityLetters[] = "NOEMS";
 constexpr int kLogLines = 200;
+constexpr QSize kClientSize(205, 328);
+
+void compactGroup(QLayout *layout) { layout->setContentsMargins(4, 2, 4, 4); }
 
 QToolButton *commandButton(const char *caption, const char *hint, bool checkable = false)
 {
@@ -88,13 +91,14 @@ TCommForm::TCommForm(QWidget *parent) : QMdiSubWindow(parent)
     Lights.Lights().TXDLight = TxLed;
     Lights.Lights().RXDLight = RxLed;
 
-    CommForm = this;
-    CommDM->CommView = this;
-    if (CommDM->MainView) CommDM->MainView->CommViewCreated();
     UpdatePort();
     LogBtn->setChecked(false);
     DisableCommands();
     SetupCustomButtons();
+    // Registered last: a window whose creation failed is never reached through the link.
+    CommForm = this;
+    CommDM->CommView = this;
+    if (CommDM->MainView) CommDM->MainView->CommViewCreated();
 }
 
 TCommForm::~TCommForm()
@@ -109,18 +113,26 @@ TCommForm::~TCommForm()
 void TCommForm::buildControls()
 {
     body_ = new QWidget;
+    body_->setFixedSize(kClientSize);
     auto *layout = new QVBoxLayout(body_);
-    layout->setContentsMargins(4, 4, 4, 4);
+    layout->setContentsMargins(3, 2, 3, 3);
+    layout->setSpacing(2);
 
     HostGroup = new QGroupBox(EditionCode == 2 ? "Reader" : "Device");
     DisplayPanel = new QLabel(" NOT CONNECTED");
     DisplayPanel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     setLabelColours(DisplayPanel);
-    (new QVBoxLayout(HostGroup))->addWidget(DisplayPanel);
+    auto *host = new QVBoxLayout(HostGroup);
+    compactGroup(host);
+    // Kept at the bottom of a group of constant height: clearing the title moves nothing.
+    host->addWidget(DisplayPanel, 0, Qt::AlignBottom);
+    HostGroup->setFixedHeight(HostGroup->sizeHint().height());
     layout->addWidget(HostGroup);
 
     PortGroup = new QGroupBox("Port");
     auto *port = new QHBoxLayout(PortGroup);
+    compactGroup(port);
+    port->setSpacing(4);   // the light stands 4 pixels right of its label
     PortLabel = new QLabel("Status");
     PortLed = new TSerStatusLight;
     TxLed = new TSerStatusLight;
@@ -129,7 +141,6 @@ void TCommForm::buildControls()
     for (TSerStatusLight *light : {PortLed, TxLed, RxLed}) light->SetNotLitColor(face);
     port->addWidget(PortLabel);
     port->addWidget(PortLed);
-    port->addSpacing(6);
     port->addWidget(new QLabel("TX"));
     port->addWidget(TxLed);
     port->addWidget(new QLabel("RX"));
@@ -142,6 +153,7 @@ void TCommForm::buildControls()
 
     CmdGroup = new QGroupBox("Commands");
     auto *cmds = new QGridLayout(CmdGroup);
+    compactGroup(cmds);
     cmds->setSpacing(2);
     GetCfgBtn = EditionCode == 2 ? commandButton("Upload", "Upload configuration") : commandButton("Get", "Get configuration");
     SendCfgBtn = EditionCode == 2 ? commandButton("Dwnld", "Download configuration") : commandButton("Send", "Send Configuration");
@@ -162,11 +174,13 @@ void TCommForm::buildControls()
     LogMemo->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     LogMemo->setLineWrapMode(QPlainTextEdit::NoWrap);
     setLabelColours(LogMemo);
-    (new QVBoxLayout(LogGroup))->addWidget(LogMemo);
+    auto *log = new QVBoxLayout(LogGroup);
+    compactGroup(log);
+    log->addWidget(LogMemo);
     layout->addWidget(LogGroup, 1);
 
     setWidget(body_);
-    resize(230, 400);
+    QMdiSubWindow::layout()->setSizeConstraint(QLayout::SetFixedSize);   // a single border: the user cannot resize it
 
     connect(ConnBtn, &QPushButton::clicked, this, Guarded([this] { ConnBtnClick(); }));
     connect(GetCfgBtn, &QToolButton::clicked, this, Guarded([this] { GetCfgBtnClick(); }));
@@ -301,6 +315,15 @@ void TCommForm::EnableCommands()
 
 void TCommForm::DisableCommands() { SetCommandsEnabled(false); }
 
+void TCommForm::ShowNotConnected()
+{
+    CommDM->DeviceId = "NOT CONNECTED";
+    Settings.ModelName = "";
+    HostGroup->setTitle("");
+    DisableCommands();
+    ShowIdentification();
+}
+
 void TCommForm::SetWindowEnabled(bool enabled)
 {
     body_->setEnabled(enabled);
@@ -338,21 +361,16 @@ void TCommForm::ConnBtnClick()
             SetupCustomButtons();
             CommDM->UpdateMultiMenu(false);
             WriteSettings();
-        } else {
-            CommDM->DeviceId = "NOT CONNECTED";
-            Settings.ModelName = "";
-            HostGroup->setTitle("");
-        }
-        if (connected) {
             EnableCommands();
             if (CommDM->ComPort.DataBits() == 7) ShowWarning(kSevenBitWarning);
+            ShowIdentification();
         } else {
-            DisableCommands();
+            ShowNotConnected();
         }
-        ShowIdentification();
         ShowPortCaption();
     } catch (...) {
         CommDM->LeaveHostModeAfterError();
+        if (!CommDM->Connected) ShowNotConnected();   // not "Entering Host Mode..." after a port error
         always();
         throw;
     }

@@ -77,6 +77,8 @@ private:
     void SetCommandsEnabled(bool enabled);
     void ShowPortCaption();
     void ShowIdentification();
+    // A failed Connect: no identification, no model, commands disabled.
+    void ShowNotConnected();
     void SetWindowEnabled(bool enabled);
     // Get without the operation guard: also run by Connect and after Default.
     void GetConfiguration();

@@ -63,11 +63,12 @@ bool TCommDM::EnterHostMode()
     Monitoring = false;
     ShowStatus("Entering Host Mode...");
 
+    // A close request ends the tries early; the flag then says what the line is, so that an exit follows.
     bool r = EnterHostCmd(DT());
     if (!r && ExitHostCmd(DT())) r = EnterHostCmd(DT());
-    if (AbortConnect) return r;
+    if (AbortConnect) return InHostMode = r;
     for (int retry = 0; retry < 2 && !r; ++retry) r = EnterHostCmd(DT());
-    if (AbortConnect) return r;
+    if (AbortConnect) return InHostMode = r;
     if (!r && !IsRemoted()) {
         ExitHostCmd(DT());
         ShowStatus("AutoConnect");
@@ -212,8 +213,8 @@ bool TCommDM::SendSingleCommand(const std::string &cmd)
 
 bool TCommDM::RestoreDefaults(bool toEEPROM)
 {
-    const bool r = SendCommand(Cmd(hcDefaults), false);
-    if (toEEPROM && ProgramModeCmd(DT())) SaveCmd(DT(), true);
+    bool r = SendCommand(Cmd(hcDefaults), false);
+    if (toEEPROM) r = ProgramModeCmd(DT()) && SaveCmd(DT(), true) && r;
     return r;
 }
 

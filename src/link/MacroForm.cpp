@@ -2,8 +2,10 @@
 
 #include "ByteLineEdit.h"
 #include "common/BsTypes.h"
+#include "common/Wrn.h"
 #include "model/Edition.h"
 #include "model/Settings.h"
+#include "platform/Text.h"
 #include "platform/qt/Cp1252.h"
 #include "platform/qt/Guarded.h"
 
@@ -212,9 +214,31 @@ void TMacroForm::InsertCmdChar(uint8_t b)
     CmdEdit->setFocus();
 }
 
+bool TMacroForm::NamesCanBeStored()
+{
+    for (std::size_t i = 0; i < names_.size(); ++i) {
+        if (names_[i].empty() || names_[i] == kUnnamed) continue;
+        std::string fault = MacroNameFault(names_[i]);
+        for (std::size_t j = 0; fault.empty() && j < i; ++j)
+            if (SameText(names_[j], names_[i]))
+                fault = "Two macros are named \"" + names_[i] + "\": names must differ in more than case.";
+        if (fault.empty()) continue;
+        {
+            const QSignalBlocker quiet(McList);
+            McList->setCurrentRow(int(i));
+        }
+        McListClick();
+        NameEdit->setFocus();
+        ShowWarning(fault);
+        return false;
+    }
+    return true;
+}
+
 void TMacroForm::OkBtnClick()
 {
     McListClick();
+    if (!NamesCanBeStored()) return;
     Settings.TermMacroList.clear();
     for (std::size_t i = 0; i < names_.size(); ++i)
         if (!names_[i].empty() && names_[i] != kUnnamed) Settings.TermMacroList.push_back(names_[i] + "=" + values_[i]);

@@ -35,7 +35,7 @@ public:
     QPushButton *InsBtn, *DelBtn, *DefBtn, *OkBtn, *CancelBtn;
     QListWidget *McList;
     QGroupBox *NameGroup, *CmdGroup, *StartGrp, *StopGrp;
-    QLineEdit *NameEdit;   // refuses "=", which would end the name in the INI
+    QLineEdit *NameEdit;   // refuses "=", which would end the name in the INI; OK checks the rest
     TByteLineEdit *CmdEdit;
     QComboBox *ChrCombo, *StartCombo, *StopCombo;
 
@@ -47,6 +47,9 @@ private:
     void buildControls();
     void loadMacros();
     void showNames(int selected);
+    // Every name that OK would store can be a key of its own in the INI; otherwise the first that cannot is
+    // selected and the reason shown.
+    bool NamesCanBeStored();
 
     std::vector<std::string> names_, values_;   // one entry per row of McList
     int current_ = -1;

@@ -13,6 +13,7 @@
 #include "platform/ScopedFlag.h"
 #include "platform/UiServices.h"
 #include "platform/qt/Cp1252.h"
+#include "platform/qt/FileNameText.h"
 #include "platform/qt/Guarded.h"
 #include "serial/SerMisc.h"
 
@@ -421,7 +422,7 @@ void TTermForm::toggleLog(TTermLog::TKind kind)
         throw;
     }
     (plain ? ExLogBtn : LogBtn)->setEnabled(false);
-    setWindowTitle(FromCp1252("Terminal - Log open: " + *name));
+    setWindowTitle("Terminal - Log open: " + FromFileName(*name));
     button->setToolTip(plain ? "Stop log" : "Stop extended log");
 }
 

@@ -1,5 +1,7 @@
 #include "TermLog.h"
 
+#include "platform/FileContents.h"
+
 #include <cerrno>
 #include <cstring>
 #include <stdexcept>
@@ -21,6 +23,7 @@ TTermLog::~TTermLog()
 void TTermLog::Open(TKind kind, const std::string &path)
 {
     if (file_) Close();
+    if (IsReadOnlyFile(path)) throw std::runtime_error(systemError("Cannot create log file", path, EACCES));
     file_ = std::fopen(path.c_str(), "wb");
     if (!file_) throw std::runtime_error(systemError("Cannot create log file", path, errno));
     kind_ = kind;

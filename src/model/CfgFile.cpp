@@ -19,6 +19,12 @@ CfgFileContents ReadCfgFile(const std::string &path)
     return cfg;
 }
 
+bool CfgNamesTemplate(std::string_view storedName, std::string_view fileName)
+{
+    if (storedName.size() == kCfgNameSize) return StartsWithText(fileName, storedName);
+    return SameText(storedName, fileName);
+}
+
 bool WriteCfgFile(const std::string &path, std::string_view templateName, const ConfigRecords &records)
 {
     std::string bytes = Cut(PadRight(templateName, ' ', int(kCfgNameSize)), kCfgNameSize);

@@ -26,6 +26,10 @@ struct CfgFileContents {
 // field or its records are not all of 4 bytes.
 CfgFileContents ReadCfgFile(const std::string &path);
 
+// Whether the name field read from a file names the template file `fileName`: the same name without regard to
+// case, or, when the field is full, the start of a longer name that writing cut to 12 bytes.
+bool CfgNamesTemplate(std::string_view storedName, std::string_view fileName);
+
 // Replaces the file with the name field (the name blank-padded or cut to 12 bytes) and the records as they are;
 // false when it could not be written, leaving any old file as it was.
 bool WriteCfgFile(const std::string &path, std::string_view templateName, const ConfigRecords &records);

@@ -16,4 +16,11 @@ std::string LocalizeFileName(const std::string &name)
 
 void FileNameHook(std::string &) {}
 
+std::string TemplatePath(const std::string &folder, const std::string &name)
+{
+    std::string file = name;
+    FileNameHook(file);
+    return folder + LocalizeFileName(file);
+}
+
 void ShowTemplateNotFound(const std::string &name) { ShowWarning("Template " + LocalizeFileName(name) + " not found!"); }

@@ -117,12 +117,28 @@ void SortTermMacros()
                      [](const std::string &a, const std::string &b) { return UpperCase(a) < UpperCase(b); });
 }
 
+std::string MacroNameFault(const std::string &name)
+{
+    if (name.empty()) return "A macro needs a name.";
+    if (name[0] == '[' || name[0] == ';') return "A macro name must not begin with \"[\" or \";\".";
+    if (name.front() == ' ' || name.back() == ' ') return "A macro name must not begin or end with a blank.";
+    for (const char c : name)
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F || c == '=')
+            return "A macro name must not hold \"=\" or control characters.";
+    return {};
+}
+
 void WriteTermMacros(IniDocument &ini)
 {
     ini.EraseSection("TermMacros");
+    std::vector<std::string> written;
     for (const std::string &full : Settings.TermMacroList) {
-        std::string line = Cut(full, 255);
-        ini.WriteString("TermMacros", StrBefore(line, "="), BytesToHex(StrAfter(line, "=")));
+        const std::string line = Cut(full, 255);
+        const std::string name = StrBefore(line, "=");
+        const auto same = [&](const std::string &earlier) { return SameText(earlier, name); };
+        if (!MacroNameFault(name).empty() || std::any_of(written.begin(), written.end(), same)) continue;
+        written.push_back(name);
+        ini.WriteString("TermMacros", name, BytesToHex(StrAfter(line, "=")));
     }
 }
 

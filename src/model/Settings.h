@@ -91,6 +91,10 @@ void ReadCustomButtons(const IniDocument &ini);
 void ReadTermMacros(const IniDocument &ini);
 // Sorts TermMacroList without regard to case; equal lines keep their order.
 void SortTermMacros();
+// Why a text cannot name a macro in [TermMacros], where it would read back as a section header, a comment or
+// another name; empty when it can. Names that differ only in case are one key there: the caller compares them.
+std::string MacroNameFault(const std::string &name);
+// Writes one key per macro; a name that cannot be a key, or that equals an earlier one but for case, is left out.
 void WriteTermMacros(IniDocument &ini);
 TFormRect ReadFormRect(const IniDocument &ini, const std::string &key);
 void WriteFormRect(IniDocument &ini, const std::string &key, const TFormRect &rect);

@@ -29,6 +29,7 @@ public:
     ShortStr<255> HelpFile;   // help file name, relative to the device folder
     int32_t Level = 0;        // level of the last STR line read
     std::string FileName;     // full path of the loaded .TPL
+    std::string Folder;       // the device folder it was loaded from, as LoadFromFile was given it
 
     TemplateScope Scope() const { return scope_; }
 
@@ -48,6 +49,10 @@ public:
     // Reads the template `name` (localized, in the device folder). False when the name is empty or the file does
     // not exist; the template is then untouched. Errors of the file system propagate.
     bool LoadFromFile(const std::string &name);
+    // The same from another folder than the device folder (empty: the current directory).
+    bool LoadFromFile(const std::string &name, const std::string &folder);
+    // Reads the loaded template file again; false when none was loaded or it is gone.
+    bool Reload();
     // Prepares a template line: drops the comment, takes the help number ("#", -1 when none) and the question
     // (after "?", which stays in the line), leaves the body after the tag's ":" in `line`; returns the record code.
     static uint8_t ClassifyLine(std::string &line, int32_t &helpNumber, std::string &question);
@@ -73,6 +78,9 @@ public:
     void ShowInfo() const;
 
 private:
+    // Reads the file at `path`, which lies in `folder`.
+    bool ReadFile(const std::string &path, const std::string &folder);
+
     TemplateScope scope_;
     std::vector<std::unique_ptr<TTplDef>> defs_;
     std::vector<std::unique_ptr<TTplPag>> pages_;

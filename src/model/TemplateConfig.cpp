@@ -45,7 +45,7 @@ void TTemplate::LoadConfiguration(const std::string &path)
     try {
         const CfgFileContents cfg = ReadCfgFile(path);
         const std::string current = scope_ == TemplateScope::Global ? Settings.DefTpl : ExtractFileName(FileName);
-        if (!SameText(cfg.TemplateName, current)) {
+        if (!CfgNamesTemplate(cfg.TemplateName, current)) {
             if (LoadFromFile(cfg.TemplateName)) {
                 if (scope_ == TemplateScope::Global) Settings.DefTpl = cfg.TemplateName;
             } else if (!AskYesNo("Template:" + cfg.TemplateName + " not found." + "\r" + "Load anyway?")) {

@@ -61,7 +61,8 @@ public:
             if (page_) entry_ = &page_->AddEntry(body, trEnt, question, help);
             break;
         case trDef:
-            if (entry_) entry_->CopyValues(tpl_.FindDef(body));
+            // Definition names are kept cut to 30: a longer name in a use finds them so.
+            if (entry_) entry_->CopyValues(tpl_.FindDef(Cut(body, 30)));
             break;
         default:
             break;
@@ -127,23 +128,29 @@ bool TTemplate::ParseStr(const std::string &line)
     Info = SplitLongStr(rest, ",");
     if (scope_ == TemplateScope::Global) {
         Settings.DeviceTitle = title;
-        AppHelpFile = Settings.DevPath + HelpFile.str();
+        AppHelpFile = Folder + HelpFile.str();
     }
     return true;
 }
 
-bool TTemplate::LoadFromFile(const std::string &name)
+bool TTemplate::LoadFromFile(const std::string &name) { return LoadFromFile(name, Settings.DevPath); }
+
+bool TTemplate::LoadFromFile(const std::string &name, const std::string &folder)
 {
-    if (name.empty()) return false;
-    std::string file = name;
-    FileNameHook(file);
-    const std::string path = Settings.DevPath + LocalizeFileName(file);
+    return !name.empty() && ReadFile(TemplatePath(folder, name), folder);
+}
+
+bool TTemplate::Reload() { return !FileName.empty() && ReadFile(FileName, Folder); }
+
+bool TTemplate::ReadFile(const std::string &path, const std::string &folder)
+{
     if (!FileExistsCi(path)) return false;
 
     const std::string resolved = ResolveCaseInsensitive(path);
     const std::optional<std::string> text = ReadFileContents(resolved);
     if (!text) throw std::runtime_error("Unable to read " + resolved);
     FileName = resolved;
+    Folder = folder;
     Cfg.TemplateName = UpperCase(PadRight(ExtractFileName(FileName), ' ', 12));
     Clear();
     TemplateLineReader reader(*this);

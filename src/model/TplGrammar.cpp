@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 namespace {
 
@@ -99,7 +100,8 @@ TplEntryLine ParseEntryLine(std::string_view body)
     TplEntryLine e;
     std::string text(body);
     if (auto at = text.find(" @"); at != std::string::npos) {
-        e.Condition = Trim(text.substr(at + 2));
+        // An empty condition is no condition.
+        if (std::string condition = Trim(text.substr(at + 2)); !condition.empty()) e.Condition = std::move(condition);
         text.resize(at);
     }
 

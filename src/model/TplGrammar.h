@@ -30,6 +30,6 @@ struct TplEntryLine {
     std::string Code;          // 0 to 5 bytes
     std::string ValueText;     // the default value's name
     uint8_t Value = 0;         // the default value's code
-    std::optional<std::string> Condition;   // the text after " @", when the line has one
+    std::optional<std::string> Condition;   // the text after " @", when the line has one that is not empty
 };
 TplEntryLine ParseEntryLine(std::string_view body);

@@ -8,6 +8,15 @@
 // The file's bytes; nothing when it cannot be opened or read.
 std::optional<std::string> ReadFileContents(const std::string &path);
 
-// Writes `bytes` to a temporary file beside `path`, then renames it over `path`. False when anything failed; the
-// temporary file is removed then and `path` is left as it was. An existing file keeps its permission bits.
+// The file that a write to `path` changes: a symbolic link followed to its final target (also when that does not
+// exist yet); any other path as it stands.
+std::string WriteTarget(const std::string &path);
+
+// An existing file that may not be written: it has no write permission bit at all (a read-only file, which the
+// superuser is refused too), or this process has no write access to it. A missing file is not read-only.
+bool IsReadOnlyFile(const std::string &path);
+
+// Writes `bytes` to a temporary file beside the write target of `path`, then renames it over that target, so a
+// symbolic link stays a link. False when anything failed or the target is a read-only file; the temporary file
+// is removed then and the target is left as it was. An existing file keeps its permission bits and owner.
 bool WriteFileAtomically(const std::string &path, std::string_view bytes);

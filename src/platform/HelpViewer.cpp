@@ -1,8 +1,10 @@
 #include "HelpViewer.h"
 
+#include "Paths.h"
 #include "Process.h"
 
 #include <cstdlib>
+#include <filesystem>
 
 namespace {
 HelpViewer *installedViewer = nullptr;
@@ -23,12 +25,39 @@ bool ExternalHelpViewer::Load()
     return !program_.empty();
 }
 
-void ExternalHelpViewer::DisplayTopic(const std::string &file, const std::string &)
+namespace {
+
+enum class ViewerKind { Other, Xchm, Kchmviewer };
+
+ViewerKind kindOf(const std::string &program)
 {
-    if (!program_.empty()) StartDetached({program_, file});
+    const std::string name = std::filesystem::path(program).filename().string();
+    if (name == "xchm") return ViewerKind::Xchm;
+    if (name == "kchmviewer") return ViewerKind::Kchmviewer;
+    return ViewerKind::Other;
 }
 
-void ExternalHelpViewer::DisplayIndex(const std::string &file, const std::string &)
+} // namespace
+
+void ExternalHelpViewer::DisplayTopic(const std::string &file, const std::string &page)
 {
-    if (!program_.empty()) StartDetached({program_, file});
+    if (program_.empty()) return;
+    if (page.empty()) {
+        StartDetached({program_, file});
+        return;
+    }
+    switch (kindOf(program_)) {
+    case ViewerKind::Xchm: StartDetached({program_, "file:" + AbsolutePath(file) + "#xchm:/" + page}); break;
+    case ViewerKind::Kchmviewer: StartDetached({program_, "-showPage", "/" + page, file}); break;
+    case ViewerKind::Other: StartDetached({program_, file}); break;
+    }
+}
+
+void ExternalHelpViewer::DisplayIndex(const std::string &file, const std::string &keyword)
+{
+    if (program_.empty()) return;
+    if (!keyword.empty() && kindOf(program_) == ViewerKind::Kchmviewer)
+        StartDetached({program_, "-index", keyword, file});
+    else
+        StartDetached({program_, file});
 }

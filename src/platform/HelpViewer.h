@@ -18,8 +18,9 @@ public:
 HelpViewer *InstalledHelpViewer();
 void SetHelpViewer(HelpViewer *viewer);   // not owned
 
-// A CHM viewer program found at start: $CORVANE_CHM_VIEWER, else xchm, else kchmviewer on PATH. It opens the file
-// itself; the page and the keyword are not passed on, since these viewers take no common page address.
+// A CHM viewer program found at start: $CORVANE_CHM_VIEWER, else xchm, else kchmviewer on PATH. Each is told the
+// page in its own way (xchm as a "file:<file>#xchm:/<page>" address, kchmviewer with -showPage); kchmviewer also
+// searches its index for the keyword (-index), xchm opens the file. Any other program gets the file alone.
 class ExternalHelpViewer final : public HelpViewer {
 public:
     bool Load() override;

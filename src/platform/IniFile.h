@@ -20,7 +20,8 @@ class IniDocument {
 public:
     // A missing file gives an empty document; an unreadable one raises IniError.
     static IniDocument Load(const std::string &path);
-    // Replaces the file atomically (temporary file, then rename); raises IniError naming the file on failure.
+    // Replaces the file atomically (temporary file, then rename; through a symbolic link, its target); a read-only
+    // file is not replaced. Raises IniError naming the file on failure.
     void Save(const std::string &path) const;
 
     bool SectionExists(std::string_view section) const;

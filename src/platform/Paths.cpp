@@ -80,3 +80,11 @@ std::string ExtractFileExt(std::string_view path)
     auto pos = name.rfind('.');
     return pos == std::string::npos ? std::string() : name.substr(pos);
 }
+
+std::string AbsolutePath(const std::string &path)
+{
+    if (path.empty()) return {};
+    std::error_code ec;
+    const fs::path full = fs::absolute(path, ec);
+    return ec ? path : full.string();
+}

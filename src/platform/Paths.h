@@ -15,6 +15,9 @@ std::string ResolveCaseInsensitive(std::string_view path);
 // True when the path, resolved as above, names an existing regular file.
 bool FileExistsCi(std::string_view path);
 
+// The path made absolute against the current directory; an empty path stays empty.
+std::string AbsolutePath(const std::string &path);
+
 // The last component of a path ("dir/CFG.TPL" -> "CFG.TPL"); "\" counts as a separator.
 std::string ExtractFileName(std::string_view path);
 // The path up to and including its last separator ("dir/CFG.TPL" -> "dir/"); empty when there is none.

@@ -122,5 +122,14 @@ std::string FloatToStr(double value)
     std::string out(buf);
     for (char &c : out)
         if (c == '.') c = DecimalSeparator();
+    // The exponent without "+" and without leading zeros: "1E-5", "2E15".
+    if (const std::size_t e = out.find('E'); e != std::string::npos) {
+        std::size_t digits = e + 1;
+        if (out[digits] == '+')
+            out.erase(digits, 1);
+        else if (out[digits] == '-')
+            ++digits;
+        while (digits + 1 < out.size() && out[digits] == '0') out.erase(digits, 1);
+    }
     return out;
 }

@@ -30,5 +30,6 @@ std::optional<double> ParseReal(std::string_view text);
 char DecimalSeparator();
 void SetDecimalSeparator(char separator);
 
-// General number text with 15 significant digits and the decimal separator ("0.3", "1.5", "12").
+// General number text with 15 significant digits and the decimal separator ("0.3", "1.5", "12"); an exponent
+// has no "+" and no leading zeros ("1E-5", "2E15").
 std::string FloatToStr(double value);

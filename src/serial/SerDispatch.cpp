@@ -120,6 +120,7 @@ int32_t TSerBaseDispatcher::OpenPort(const TSerOpenParams &params)
         std::lock_guard in(inputLock_);
         scanPos_ = notifyPos_ = 0;
         rxHead_ = rxTail_ = 0;
+        rxStored_ = 0;
         rxFull_ = false;
         inAvailDispatch_ = false;
         availTaken_ = 0;

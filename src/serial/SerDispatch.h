@@ -262,7 +262,12 @@ private:
     bool CheckStatusTriggers();
     void ResetStatusHits();
     bool StatusPass();
-    bool DeliverTrigger(uint32_t message, uint32_t wParam, uint32_t value);
+    // Under the trigger lock, as a trigger fires: begins its delivery to `windows`, or refuses it while a
+    // string wait, another delivery or a close holds the dispatching flag. A refused trigger is left as it was,
+    // so that it fires once the flag is free.
+    bool BeginDelivery(std::vector<TSerWindow *> &windows);
+    // Without the trigger lock: sends the message to the windows of a begun delivery and ends it.
+    bool DeliverTrigger(const std::vector<TSerWindow *> &windows, uint32_t message, uint32_t wParam, uint32_t value);
 
     // Trace and log; while they are off an event costs one test.
     void Trace(char kind, const uint8_t *bytes, uint32_t count)
@@ -296,6 +301,7 @@ private:
     std::vector<uint8_t> rxRing_;
     uint32_t rxHead_ = 0;
     uint32_t rxTail_ = 0;
+    uint64_t rxStored_ = 0;   // bytes stored since the open; the head's place in the input stream
     bool rxFull_ = false;
     bool inAvailDispatch_ = false;
     int32_t availTaken_ = 0;
@@ -329,8 +335,9 @@ private:
     bool handlerDeleted_ = false;
     bool dispatching_ = false;
     bool statusHit_ = false;
-    uint32_t scanPos_ = 0;     // dispatcher thread
-    uint32_t notifyPos_ = 0;   // dispatcher thread
+    // Places in the input stream (not ring indices, which a full ring makes ambiguous); dispatcher thread.
+    uint64_t scanPos_ = 0;     // the next byte the data triggers have to see
+    uint64_t notifyPos_ = 0;   // the scan position at the last avail message
 
     // Trace and log (trigger lock; whether they are on is also read without it).
     TSerRecording<TSerTraceRing> trace_;

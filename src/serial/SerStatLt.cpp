@@ -23,7 +23,7 @@ QImage GlyphHalf(const QImage &glyph, int left, QRgb transparent)
 
 TSerCustomStatusLight::TSerCustomStatusLight(QWidget *parent) : QWidget(parent)
 {
-    resize(DefaultSize, DefaultSize);
+    setFixedSize(DefaultSize, DefaultSize);
 }
 
 void TSerCustomStatusLight::SetGlyph(const QImage &glyph)
@@ -36,9 +36,7 @@ void TSerCustomStatusLight::SetGlyph(const QImage &glyph)
         setFixedSize(glyph_.width() / 2, glyph_.height());
     } else {
         litImage_ = unlitImage_ = QImage();
-        setMinimumSize(0, 0);
-        setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
-        resize(DefaultSize, DefaultSize);
+        setFixedSize(DefaultSize, DefaultSize);
     }
     update();
 }

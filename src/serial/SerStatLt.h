@@ -14,8 +14,8 @@ public:
     explicit TSerCustomStatusLight(QWidget *parent = nullptr);
 
     const QImage &Glyph() const { return glyph_; }
-    // Copies the bitmap; a null image removes the glyph. With a glyph the light is as large as one half of it
-    // (and keeps that size), without one it is 13 x 13. The glyph's top-left colour is transparent.
+    // Copies the bitmap; a null image removes the glyph. With a glyph the light is as large as one half of it,
+    // without one it is 13 x 13; layouts keep it at that size. The glyph's top-left colour is transparent.
     void SetGlyph(const QImage &glyph);
     bool Lit() const { return lit_; }
     void SetLit(bool value);

@@ -196,6 +196,7 @@ bool TSerBaseDispatcher::ReadIntoRing()
         if (got > 0) {
             Log(LogType::Dispatch, LogSub::ReadCom, uint32_t(got), &rxRing_[rxHead_], uint32_t(got));
             rxHead_ = (rxHead_ + uint32_t(got)) % RxRingSize;
+            rxStored_ += uint32_t(got);
             rxFull_ = rxHead_ == rxTail_;
         }
         return got;

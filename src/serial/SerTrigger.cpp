@@ -243,24 +243,24 @@ bool TSerBaseDispatcher::Dispatching()
     return dispatching_;
 }
 
-bool TSerBaseDispatcher::DeliverTrigger(uint32_t message, uint32_t wParam, uint32_t value)
+bool TSerBaseDispatcher::BeginDelivery(std::vector<TSerWindow *> &windows)
 {
-    std::vector<TSerWindow *> windows;
-    {
-        std::lock_guard lock(triggerLock_);
-        if (!handlerServiceNeeded_)
-            return true;
-        if (windowHandlers_.size() > 1 || portHandlerInstalled_)
-            for (const WindowHandler &h : windowHandlers_)
-                if (!h.deleted)
-                    windows.push_back(h.window);
-        if (windows.empty())
-            return true;
-        // Tested and set at once: a string wait or a close may hold the flag.
-        if (dispatching_ || closePending_ || killThreads_)
-            return false;
-        dispatching_ = true;
-    }
+    windows.clear();
+    if (dispatching_ || closePending_ || killThreads_)
+        return false;
+    if (handlerServiceNeeded_ && (windowHandlers_.size() > 1 || portHandlerInstalled_))
+        for (const WindowHandler &h : windowHandlers_)
+            if (!h.deleted)
+                windows.push_back(h.window);
+    dispatching_ = !windows.empty();
+    return true;
+}
+
+bool TSerBaseDispatcher::DeliverTrigger(const std::vector<TSerWindow *> &windows, uint32_t message, uint32_t wParam,
+                                        uint32_t value)
+{
+    if (windows.empty())
+        return true;
     const bool availMessage = message == SerMsg::Avail || message == SerMsg::Data;
     {
         std::lock_guard lock(inputLock_);
@@ -289,7 +289,9 @@ bool TSerBaseDispatcher::DeliverTrigger(uint32_t message, uint32_t wParam, uint3
         std::lock_guard lock(inputLock_);
         if (inAvailDispatch_) {
             inAvailDispatch_ = false;
-            const uint32_t taken = std::min(availMaxTaken_, RxCount());
+            // A handler still running after a time-out may have read on since its share was taken.
+            const uint32_t furthest = std::max(availMaxTaken_, uint32_t(availTaken_));
+            const uint32_t taken = std::min(furthest, RxCount());
             rxTail_ = (rxTail_ + taken) % RxRingSize;
             if (taken != 0)
                 rxFull_ = false;
@@ -346,70 +348,84 @@ void TSerBaseDispatcher::ResetDataMatches()
 bool TSerBaseDispatcher::CheckDataTriggers()
 {
     // Unread bytes from the scan position on, taken under the input lock alone.
-    uint32_t head, tail, unread;
+    uint64_t head, tail;
     std::vector<uint8_t> fresh;
     {
         std::lock_guard lock(inputLock_);
         if (rxRing_.empty())
             return false;
-        head = rxHead_;
-        tail = rxTail_;
-        unread = RxCount();
-        const uint32_t scanned = (scanPos_ + RxRingSize - tail) % RxRingSize;
-        uint32_t count = unread - scanned;
-        if (scanned > unread) {
-            scanPos_ = tail;   // reads or a flush moved past the scan position
-            count = unread;
+        head = rxStored_;
+        tail = head - RxCount();
+        if (scanPos_ < tail) {
+            // Reads or a flush took bytes the triggers had not seen; a match found in them is gone with them.
+            scanPos_ = tail;
+            std::lock_guard triggers(triggerLock_);
+            for (TDataTrigger &trigger : dataTriggers_)
+                trigger.Matched = false;
         }
-        for (uint32_t i = 0; i < count; ++i)
-            fresh.push_back(rxRing_[(scanPos_ + i) % RxRingSize]);
+        for (uint64_t p = scanPos_; p < head; ++p)
+            fresh.push_back(rxRing_[p % RxRingSize]);
     }
     std::unique_lock lock(triggerLock_);
-    for (uint32_t i = 0; i < fresh.size(); ++i) {
-        const uint32_t p = (scanPos_ + i) % RxRingSize;
+    std::vector<TSerWindow *> windows;
+    // A match whose messages were refused ends at the scan position: its byte is not matched again.
+    bool pending = std::any_of(dataTriggers_.begin(), dataTriggers_.end(), [](const auto &t) { return t.Matched; });
+    for (size_t i = 0; i < fresh.size(); ++i) {
+        const uint64_t p = scanPos_ + i;
         int32_t longest = 0;
         bool any = false;
         for (TDataTrigger &trigger : dataTriggers_)
             if (trigger.Length != 0) {
-                trigger.Matched = trigger.Matched || MatchDataChar(trigger, fresh[i]);
+                if (!pending)
+                    trigger.Matched = trigger.Matched || MatchDataChar(trigger, fresh[i]);
                 if (trigger.Matched) {
                     any = true;
                     longest = std::max(longest, trigger.Length);
                 }
             }
+        pending = false;
         if (!any)
             continue;
+        // Each message begins while the scan still stands at the match, so that a refused one is sent later.
+        scanPos_ = p;
         bool result = true;
-        const uint32_t upToMatch = (p + RxRingSize - tail) % RxRingSize + 1;
+        const uint64_t upToMatch = p - tail + 1;
         if (lengthTrigger_ != 0 && p != notifyPos_ && int64_t(upToMatch) - longest >= int64_t(lengthTrigger_)) {
-            const uint32_t before = upToMatch - uint32_t(longest);
+            if (!BeginDelivery(windows))
+                return false;
+            const uint32_t before = uint32_t(upToMatch) - uint32_t(longest);
+            notifyPos_ = p;
             Log(LogType::Trigger, LogSub::Avail, before);
             lock.unlock();
-            result = DeliverTrigger(SerMsg::Avail, before, 0);
+            result = DeliverTrigger(windows, SerMsg::Avail, before, 0);
             lock.lock();
-            notifyPos_ = p;
         }
         // Matched triggers from the last to the first; the list may change while a delivery runs.
         for (size_t n = dataTriggers_.size(); n-- > 0;) {
             if (n >= dataTriggers_.size() || !dataTriggers_[n].Matched)
                 continue;
+            if (!BeginDelivery(windows))
+                return false;
             dataTriggers_[n].Matched = false;
             const int32_t handle = dataTriggers_[n].TriggerHandle;
             const int32_t length = dataTriggers_[n].Length;
             Log(LogType::Trigger, LogSub::Data, uint32_t(handle));
             lock.unlock();
-            result = DeliverTrigger(SerMsg::Data, uint32_t(handle), uint32_t(length));
+            result = DeliverTrigger(windows, SerMsg::Data, uint32_t(handle), uint32_t(length));
             lock.lock();
         }
-        scanPos_ = (p + 1) % RxRingSize;
+        scanPos_ = p + 1;
         return result;
     }
     scanPos_ = head;
+    const uint32_t unread = uint32_t(head - tail);
     if (lengthTrigger_ != 0 && scanPos_ != notifyPos_ && unread >= lengthTrigger_) {
+        if (!BeginDelivery(windows))
+            return false;
         notifyPos_ = scanPos_;
         Log(LogType::Trigger, LogSub::Avail, unread);
         lock.unlock();
-        return DeliverTrigger(SerMsg::Avail, unread, 0);
+        return DeliverTrigger(windows, SerMsg::Avail, unread, 0);
     }
     return false;
 }
@@ -419,11 +435,14 @@ bool TSerBaseDispatcher::CheckTimerTriggers()
     std::unique_lock lock(triggerLock_);
     for (TTimerTrigger &trigger : timerTriggers_)
         if (trigger.Active && TimerExpired(trigger.Timer)) {
+            std::vector<TSerWindow *> windows;
+            if (!BeginDelivery(windows))
+                return false;
             trigger.Active = false;
             const int32_t handle = trigger.TriggerHandle;
             Log(LogType::Trigger, LogSub::Timer, uint32_t(handle));
             lock.unlock();
-            return DeliverTrigger(SerMsg::Timer, uint32_t(handle), 0);
+            return DeliverTrigger(windows, SerMsg::Timer, uint32_t(handle), 0);
         }
     return false;
 }
@@ -449,18 +468,23 @@ bool TSerBaseDispatcher::CheckStatusTriggers()
             count = OutBuffUsed();
             holds = count <= trigger.Value;
             break;
-        case StatusKind::OutSent: holds = outputSent_.exchange(false); break;
+        case StatusKind::OutSent: holds = outputSent_; break;
         default: break;
         }
         if (!holds)
             continue;
+        std::vector<TSerWindow *> windows;
+        if (!BeginDelivery(windows))
+            return false;
+        if (trigger.Kind == StatusKind::OutSent)
+            outputSent_ = false;
         trigger.Armed = false;
         trigger.HitThisPass = true;
         statusHit_ = true;
         const int32_t handle = trigger.TriggerHandle;
         Log(LogType::Trigger, LogSub::Status, uint32_t(handle));
         lock.unlock();
-        return DeliverTrigger(SerMsg::Status, uint32_t(handle), count);
+        return DeliverTrigger(windows, SerMsg::Status, uint32_t(handle), count);
     }
     return false;
 }

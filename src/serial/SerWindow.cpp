@@ -40,6 +40,13 @@ TSerWindow::TSerWindow(TWindowProc proc) : proc_(std::move(proc))
     setObjectName("serComWindow");
 }
 
+TSerWindow::~TSerWindow()
+{
+    // Messages never received go with the window, after their posting as the lock orders it.
+    std::lock_guard lock(postLock);
+    QCoreApplication::removePostedEvents(this);
+}
+
 bool TSerWindow::SendMessageTimeout(uint32_t message, uint32_t wParam, int32_t lParam, int timeoutMs,
                                     const std::atomic<bool> &abort)
 {

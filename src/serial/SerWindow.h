@@ -26,6 +26,7 @@ public:
     using TWindowProc = std::function<void(uint32_t message, uint32_t wParam, int32_t lParam)>;
 
     explicit TSerWindow(TWindowProc proc);
+    ~TSerWindow() override;
 
     // From another thread: has the message handled on the window's thread and waits until it was, the time-out
     // passed or abort was set. True when it was handled; a message not yet started is then never handled.

@@ -1,4 +1,6 @@
 #include "Pty.h"
+#include "ReaderSim.h"
+#include "ReaderSimGuiDriver.h"
 #include "ScriptedUi.h"
 #include "TempDir.h"
 #include "app/AddOns.h"
@@ -118,6 +120,36 @@ TEST_F(AddOnTest, AnAddOnWaitsForARunningOperation)
         item(0)->trigger();
     }
     EXPECT_EQ(dir.read("record.txt"), "");
+}
+
+// Whatever a reader reports as its model name, $DEV holds only what a model name can hold: the reader cannot move
+// the add-on to another port, add or regroup arguments, or pass an option.
+TEST_F(AddOnTest, AReaderCannotSteerAnAddOnThroughItsModelName)
+{
+    open("Download=record.dll $DEV,$COM\n");
+    testsupport::ReaderSim sim;
+    testsupport::ReaderSimGuiDriver driver(sim, pty.masterFd());
+    struct Case {
+        std::string identification, dev;
+    };
+    const Case cases[] = {
+        {"XY100 V1.2", "XY100"},
+        {"XY100,COM3,115200,N,8,1 V1.2", "XY100"},
+        {"XY100\",COM3 V1.2", "XY100"},
+        {"--config=/etc/x V1.2", "config"},
+        {"XY100\x01\x7F V1.2", "XY100"},
+        {"Gerät V1.2", "Ger"},
+        {testsupport::extendedIdentification("XY100#XY100 'a b'", "V1.2", "Hello"), "XY100"},
+    };
+    for (const Case &c : cases) {
+        sim.setIdentification(c.identification);
+        ASSERT_TRUE(CommDM->EnterHostMode()) << c.dev;
+        CommDM->Identify();
+        CommDM->ExitHostMode();
+        std::filesystem::remove(dir.file("record.txt"));
+        item(0)->trigger();
+        EXPECT_EQ(dir.read("record.txt"), "owner|" + c.dev + ",COM2,9600,N,8,1|free\n") << c.identification;
+    }
 }
 
 TEST(AddOnParams, TokensAreTrimmedCutAndExpanded)

@@ -1,3 +1,4 @@
+#include "Pty.h"
 #include "Pump.h"
 #include "ScriptedUi.h"
 #include "TempDir.h"
@@ -18,6 +19,7 @@
 #include <QMdiArea>
 #include <QMenuBar>
 #include <QScreen>
+#include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
 #include <gtest/gtest.h>
@@ -34,6 +36,23 @@ QStringList menuTitles(QMainWindow &window)
     for (QAction *a : window.menuBar()->actions()) titles << a->text();
     return titles;
 }
+
+// Message boxes that note, for each warning, whether the start-up timer was running while it stood.
+class TimerWatchUi final : public UiServices {
+public:
+    explicit TimerWatchUi(const QTimer &timer) : timer_(timer), previous_(&Ui()) { SetUi(this); }
+    ~TimerWatchUi() override { SetUi(previous_); }
+    bool AskYesNo(const std::string &) override { return false; }
+    void ShowWarning(const std::string &) override { timerRunning.push_back(timer_.isActive()); }
+    void ShowInformation(const std::string &) override {}
+    std::optional<std::string> SaveFileName(const FileDialogRequest &) override { return {}; }
+    std::optional<std::string> OpenFileName(const FileDialogRequest &) override { return {}; }
+    std::vector<bool> timerRunning;
+
+private:
+    const QTimer &timer_;
+    UiServices *previous_;
+};
 
 } // namespace
 
@@ -92,6 +111,7 @@ TEST_F(MainWindowTest, StartsWithItsMenusCaptionAndStatus)
     if (screen.width() > 640) {
         EXPECT_EQ(window->size(), QSize(screen.width() - 120, screen.height() - 100));
     }
+    EXPECT_EQ(window->frameGeometry().center(), QGuiApplication::primaryScreen()->availableGeometry().center());
     EXPECT_NE(CommDM, nullptr);
     EXPECT_EQ(CommDM->MainView, window.data());
 }
@@ -176,6 +196,41 @@ TEST_F(MainWindowTest, AnEmptyMultiSectionKeepsTheMenu)
     EXPECT_EQ(window->MultiMenu->title(), "Multi");
     ASSERT_EQ(window->MultiMenu->actions().size(), 1);
     EXPECT_EQ(window->MultiMenu->actions()[0]->text(), "A");
+}
+
+TEST_F(MainWindowTest, ABadMultiLineLeavesTheRebuiltMenuInTheMenuBar)
+{
+    open("[Remoted]\nMultiPersistent=0\n[M9-Multi]\nA=1B3031\nB=1B3G\nC=1B3033\n");
+    Settings.ModelName = "M9";
+    EXPECT_ANY_THROW(window->UpdateMultiMenu(false));   // as after a connect
+    ASSERT_NE(window->MultiMenu, nullptr);
+    EXPECT_EQ(menuTitles(*window), (QStringList {"&File", "&Windows", "Multi", "&Help"}));
+    ASSERT_FALSE(window->MultiMenu->actions().isEmpty());
+    EXPECT_EQ(window->MultiMenu->actions()[0]->text(), "A");
+}
+
+TEST_F(MainWindowTest, TheStartupTimerShowsWhyControlFailedBeforeTryingAgain)
+{
+    testsupport::Pty pty;
+    setenv("SERIAL_COM1", pty.devicePath().c_str(), 1);
+    open("");
+    // The port has no trigger left for the Device Control window's lights: the window cannot be made.
+    std::vector<int32_t> triggers;
+    try {
+        for (;;) triggers.push_back(CommDM->ComPort.AddTimerTrigger());
+    } catch (...) {
+    }
+    TimerWatchUi watch(*window->Timer);
+    window->TimerTimer();
+    EXPECT_EQ(watch.timerRunning, std::vector<bool> {false});   // no second box while the first one stands
+    EXPECT_TRUE(window->Timer->isActive());
+    EXPECT_FALSE(CommDM->HasCommView());
+
+    for (int32_t handle : triggers) CommDM->ComPort.RemoveTrigger(handle);
+    window->TimerTimer();
+    EXPECT_TRUE(CommDM->HasCommView());
+    EXPECT_FALSE(window->Timer->isActive());
+    EXPECT_EQ(watch.timerRunning.size(), 1u);
 }
 
 TEST_F(MainWindowTest, ChildrenThatStickOutAreMovedIn)

@@ -55,6 +55,10 @@ TEST(BsTypes, Numbers)
     EXPECT_EQ(RoundUp(2.0), 2);
     EXPECT_EQ(RoundUp(2.01), 3);
     EXPECT_EQ(RoundUp(0.0), 0);
+    EXPECT_EQ(RoundUp(-2.0), -2);
+    EXPECT_EQ(RoundUp(-0.5), 0);
+    EXPECT_EQ(RoundUp(-1.5), 0);   // the integer part of -0.5, not the ceiling -1
+    EXPECT_EQ(RoundUp(-2.5), -1);
 
     EXPECT_DOUBLE_EQ(StrToRealDef("1,5", 0), 1.5);
     EXPECT_DOUBLE_EQ(StrToRealDef("", 7), 7);

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <filesystem>
 
 namespace {
@@ -182,4 +184,21 @@ TEST_F(TRSBaseTest, AFileThatCannotBeWrittenLeavesTheListInMemory)
     setup.AddMRU("/p/a.bin");
     EXPECT_EQ(setup.MRUList, std::vector<std::string> {"/p/a.bin"});
     EXPECT_FALSE(std::filesystem::exists(dir.file("no such folder")));
+}
+
+// TARSEL.INI may be a link to a shared file, which is then updated; a read-only one stays as it was.
+TEST_F(TRSBaseTest, TheRecentFilesGoThroughALinkAndNeverReplaceAReadOnlyFile)
+{
+    std::filesystem::create_directories(dir.path() / "shared");
+    const std::string shared = dir.write("shared/TARSEL.INI", "[General]\nTitle=Shared\n");
+    std::filesystem::create_symlink(shared, dir.file("TARSEL.INI"));
+    setup.AddMRU("/p/a.bin");
+    EXPECT_TRUE(std::filesystem::is_symlink(dir.file("TARSEL.INI")));
+    EXPECT_EQ(dir.read("shared/TARSEL.INI"), "[General]\nTitle=Shared\n[MRU]\n01=/p/a.bin\n");
+
+    ::chmod(shared.c_str(), 0444);
+    setup.AddMRU("/p/b.bin");
+    EXPECT_EQ(setup.MRUList, (std::vector<std::string> {"/p/b.bin", "/p/a.bin"}));
+    EXPECT_EQ(dir.read("shared/TARSEL.INI"), "[General]\nTitle=Shared\n[MRU]\n01=/p/a.bin\n");
+    EXPECT_TRUE(std::filesystem::is_symlink(dir.file("TARSEL.INI")));
 }

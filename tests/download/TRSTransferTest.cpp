@@ -151,19 +151,40 @@ TEST_F(TransferTest, AnUnconfirmedBlockAbandonsTheTransfer)
     }
 }
 
-TEST_F(TransferTest, AShortFileEndsTheTransferWithTheReadError)
+TEST_F(TransferTest, AFileWithoutTheWholeImageFailsBeforeAnythingIsSent)
 {
-    openConnected("");
-    download(writeImage(100000));
+    dir.write("short.bin", ProgramImage(131071));
+    dir.write("mtr.bin", ProgramImage(458751));   // enough for the block protocol, one byte short for MTR
+    std::filesystem::create_directory(dir.file("folder.bin"));   // opens, but cannot be read
+    struct Row {
+        std::string file, keys, warning;
+    };
+    const Row rows[] = {
+        {"short.bin", "", "Read beyond end of file"},
+        {"mtr.bin", "TRDLL=QUENAX.DLL\r\n", "Read beyond end of file"},
+        {"folder.bin", "", "Is a directory"},
+    };
+    for (const Row &row : rows) {
+        testsupport::LoaderSim rowSim;
+        rowSim.setStartInLoader(true);
+        driver = std::make_unique<testsupport::LoaderSimDriver>(rowSim, pty.masterFd());
+        writeDevice("DefSettings=19200\r\nNoConnect=1\r\n" + row.keys);
+        openForm();
+        ui.clear();
+        download(dir.file(row.file));
 
-    EXPECT_EQ(ui.warnings(), std::vector<std::string> {"Read beyond end of file"});
-    const size_t sent = 1 + 5 * Block + (100000 - 6 * Block);   // what was read went out
-    EXPECT_TRUE(PumpUntil([&] { return sim.receivedBytes().size() >= sent; }, 2s));
-    EXPECT_EQ(sim.receivedBytes(), "L" + Blocks(image, 0, 2) + Blocks(image, 4, 5) + image.substr(6 * Block));
-    EXPECT_EQ(sim.count(LoaderKind::End) + sim.count(LoaderKind::Abandon), 0);
-    EXPECT_EQ(lastLog(), "  TX: L");   // no result line
-    EXPECT_EQ(status(), " DOWNLOADING...");
-    expectCleanedUp();
+        EXPECT_EQ(ui.warnings(), std::vector<std::string> {row.warning}) << row.file;
+        const QStringList log = LogOf(*form);
+        EXPECT_EQ(log.mid(log.size() - 2), (QStringList {QString::fromStdString("Downloading " + row.file + "..."),
+                                                         "  ERR: 4.Download failed"}))
+            << row.file;
+        EXPECT_EQ(status(), " DOWNLOAD FAILED!") << row.file;
+        expectCleanedUp();
+        PumpFor(200ms);
+        EXPECT_EQ(rowSim.receivedBytes(), "") << row.file;
+        form.reset();
+        driver.reset();
+    }
 }
 
 TEST_F(TransferTest, AFileThatCannotBeOpenedSendsNothing)

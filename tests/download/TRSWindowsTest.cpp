@@ -7,6 +7,7 @@
 #include <QListWidget>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QTest>
 
 namespace {
 
@@ -130,6 +131,30 @@ TEST_F(PickerTest, PickDeviceAnswersTheChoiceOrNothing)
                       [&] { row.act(*qobject_cast<TDevForm *>(QApplication::activeModalWidget())); });
         EXPECT_EQ(PickDevice(nullptr), row.answer) << row.how;
         EXPECT_TRUE(act.done) << row.how;
+    }
+}
+
+TEST_F(PickerTest, TheChosenDeviceStaysSelectedWhateverTheClick)
+{
+    dir.write("TARSEL.INI", "[Devices]\r\nZeta=Z\r\nAlpha=A\r\n");
+    const std::pair<const char *, Qt::KeyboardModifiers> clicks[] = {
+        {"beside the entries", Qt::NoModifier},
+        {"on the chosen entry with Ctrl", Qt::ControlModifier},
+    };
+    for (const auto &[how, modifiers] : clicks) {
+        bool selected = false;
+        WhenReady act([] { return qobject_cast<TDevForm *>(QApplication::activeModalWidget()) != nullptr; }, [&] {
+            TDevForm &p = *qobject_cast<TDevForm *>(QApplication::activeModalWidget());
+            QWidget *list = p.ListBox->viewport();
+            const QPoint second = p.ListBox->visualItemRect(p.ListBox->item(1)).center();
+            QTest::mouseClick(list, Qt::LeftButton, {}, second);
+            QTest::mouseClick(list, Qt::LeftButton, modifiers,
+                              modifiers == Qt::NoModifier ? QPoint(5, list->height() - 5) : second);
+            selected = p.ListBox->item(1)->isSelected();
+            p.OkBtn->click();
+        });
+        EXPECT_EQ(PickDevice(nullptr), "Alpha") << how;
+        EXPECT_TRUE(selected) << how;
     }
 }
 

@@ -67,6 +67,20 @@ std::string FooterText(const TCompForm &form) { return form.Footer->text().toStd
 
 TTplEnt &Entry(TTemplate &tpl, int page, int index) { return tpl.Pages(page).Entries(index); }
 
+// A database record of 28 March 2007, 14:05:30, whose one command turns Beep (code 1B4101) off.
+void StoreRecord(const std::string &device, const std::string &serial, const std::string &templateName)
+{
+    TDBFile db;
+    CfgDbRecord rec;
+    rec.Set(DbField::Device, device);
+    rec.Set(DbField::SerialNo, serial);
+    rec.SetDateTime(EncodeOleDate({2007, 3, 28, 14, 5, 30, 0}));
+    rec.Set(DbField::TemplateName, templateName);
+    TDBFile::ListToData(rec, {"\x1B" "A\x01" + std::string(1, '\0')});
+    TDBFile::MakeKey(rec);
+    db.Store(rec);
+}
+
 } // namespace
 
 class CompCfgTest : public ToolsFixture {
@@ -199,17 +213,7 @@ TEST_F(CompCfgTest, ConfigurationFileOfAnotherTemplateAsksAndLeavesTheProgramsTe
 
 TEST_F(CompCfgTest, DatabaseRecordFillsASideThroughTheDatabaseWindow)
 {
-    {
-        TDBFile db;
-        CfgDbRecord rec;
-        rec.Set(DbField::Device, "SCAN1");
-        rec.Set(DbField::SerialNo, "A1");
-        rec.SetDateTime(EncodeOleDate({2007, 3, 28, 14, 5, 30, 0}));
-        rec.Set(DbField::TemplateName, "TEST_.TPL");
-        TDBFile::ListToData(rec, {"\x1B" "A\x01" + std::string(1, '\0')});
-        TDBFile::MakeKey(rec);
-        db.Store(rec);
-    }
+    StoreRecord("SCAN1", "A1", "TEST_.TPL");
     const ConfigRecords current = tpl.GetConfiguration();
     open();
     WhenModal<TDBForm>([](TDBForm &db) { db.OkBtn->click(); });
@@ -225,6 +229,47 @@ TEST_F(CompCfgTest, DatabaseRecordFillsASideThroughTheDatabaseWindow)
     WhenModal<TDBForm>([](TDBForm &db) { db.EscBtn->click(); });
     form->DBItem1->trigger();
     EXPECT_EQ(form->Grid->Caption(1), "None");
+}
+
+TEST_F(CompCfgTest, DefaultsOfALocalizedTemplateAreReadFromTheSameFile)
+{
+    // Two "_" in the name: only the first becomes the language letter, once.
+    dir.write("dev/MYBDEV_.TPL", kToolsTemplate);
+    Settings.Language = "B";
+    Settings.DefTpl = "MY_DEV_.TPL";
+    ASSERT_TRUE(tpl.LoadFromFile(Settings.DefTpl));
+    open();
+    form->DefBtn1->click();
+    EXPECT_TRUE(ui.log().empty());
+    EXPECT_EQ(form->Grid->Caption(1), "DEFAULT");
+    EXPECT_EQ(form->Own().FileName, dir.file("dev/MYBDEV_.TPL"));
+    EXPECT_EQ(Column(*form->Grid, 1)[2], "On");
+}
+
+TEST_F(CompCfgTest, TemplatePickedFromAnotherDevicesFolderIsComparedFromThere)
+{
+    dir.write("dev2/MODEL_.TPL", "STR: Model reader,,\r\nPAG: Model page\r\nENT: Beep,1B4101=On,01\r\n"
+                                 "VAL: Off,00\r\nVAL: On,01\r\n");
+    dir.write("CORVANE.INI", "[SCAN2]\nDevPath=" + dir.file("dev2") + "\n");
+    StoreRecord("SCAN2", "M1", "MODEL_.TPL");
+    {
+        // The editor's pick: the program's template is now the model's, the device folder stays.
+        TDBForm db(nullptr, tpl);
+        db.OkBtnClick();
+        ASSERT_EQ(db.result(), QDialog::Accepted);
+        tpl.ApplyConfiguration(db.Commands);
+    }
+    ASSERT_EQ(Settings.DefTpl, "MODEL_.TPL");
+    ASSERT_EQ(Settings.DevPath, dir.file("dev") + "/");
+
+    open();
+    EXPECT_EQ(Column(*form->Grid, 0), (std::vector<std::string> {"Model page", "    -Beep"}));
+    form->DefBtn1->click();
+    form->CurBtn2->click();
+    EXPECT_TRUE(ui.log().empty());   // the same template file on both sides: no question
+    EXPECT_EQ(Column(*form->Grid, 1), (std::vector<std::string> {"", "On"}));
+    EXPECT_EQ(Column(*form->Grid, 2), (std::vector<std::string> {"", "Off"}));
+    EXPECT_EQ(FooterText(*form), "1 differences detected");
 }
 
 TEST_F(CompCfgTest, DefaultsThatCannotBeReadAgainLeaveTheSideAsItWas)

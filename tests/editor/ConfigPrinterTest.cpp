@@ -7,6 +7,7 @@
 #include "editor/ConfigPrinter.h"
 #include "editor/PrinterCanvas.h"
 
+#include <QLineEdit>
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QTimer>
@@ -14,6 +15,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <regex>
 
 namespace {
@@ -272,8 +274,7 @@ class PrintDialogTest : public EditFixture {};
 TEST_F(PrintDialogTest, ButtonAndMenuOfferEverySheetOfTheListing)
 {
     openEditor();
-    QPrinter printer(QPrinter::HighResolution);
-    const int sheets = PrinterSheetCount(printer, ListingLines(tpl).size());
+    const int sheets = PrinterSheetCount(ListingPrinter(), ListingLines(tpl).size());
     const std::function<void()> starts[] = {[&] { form->PrintBtn->click(); }, [&] { form->Printer1->trigger(); }};
     for (const auto &start : starts) {
         int minPage = -1, maxPage = -1, fromPage = -1, toPage = -1;
@@ -295,5 +296,37 @@ TEST_F(PrintDialogTest, ButtonAndMenuOfferEverySheetOfTheListing)
         EXPECT_EQ(fromPage, 1);
         EXPECT_EQ(toPage, sheets);
     }
+    EXPECT_TRUE(ui.log().empty());
+}
+
+TEST_F(PrintDialogTest, ThePrinterChosenStaysForTheNextPrint)
+{
+    openEditor();
+    const std::string pdf = dir.file("chosen.pdf");
+    // The first print: the user picks a file to print to.
+    QTimer::singleShot(0, [&] {
+        auto *dialog = qobject_cast<QPrintDialog *>(QApplication::activeModalWidget());
+        ASSERT_NE(dialog, nullptr);
+        dialog->findChild<QLineEdit *>("filename")->setText(QString::fromStdString(pdf));
+        dialog->accept();
+    });
+    form->PrintBtn->click();
+    ASSERT_GT(pdfPageCount(dir.read("chosen.pdf")), 0);
+
+    // The next print offers that choice again and prints there.
+    std::filesystem::remove(pdf);
+    QString offered;
+    QTimer::singleShot(0, [&] {
+        auto *dialog = qobject_cast<QPrintDialog *>(QApplication::activeModalWidget());
+        ASSERT_NE(dialog, nullptr);
+        offered = dialog->findChild<QLineEdit *>("filename")->text();
+        if (offered.toStdString() == pdf)
+            dialog->accept();
+        else
+            dialog->reject();
+    });
+    form->Printer1->trigger();
+    EXPECT_EQ(offered.toStdString(), pdf);
+    EXPECT_TRUE(std::filesystem::exists(pdf));
     EXPECT_TRUE(ui.log().empty());
 }

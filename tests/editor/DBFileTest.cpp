@@ -3,6 +3,7 @@
 
 #include "ScriptedUi.h"
 #include "TempDir.h"
+#include "common/BsTypes.h"
 #include "editor/DBFile.h"
 #include "editor/OleDate.h"
 #include "model/SettingsModule.h"
@@ -14,8 +15,14 @@
 #include <csignal>
 #include <filesystem>
 #include <limits>
+#include <optional>
+#include <set>
+#include <vector>
 
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace {
 
@@ -191,6 +198,99 @@ TEST_F(DBFileTest, FailedWriteLeavesCountAndRecordsAsTheFileHasThem)
     EXPECT_EQ(dir.read("CFGDB.DAT"), before);
     EXPECT_EQ(SerialOf(db, 1), "B");
     EXPECT_EQ(SerialOf(db, 2), "C");
+}
+
+// Two programs on one database: while the first has it open, the second is told that it is in use and stores
+// nothing; once the first has closed it, the second stores its record. No record of either is lost.
+TEST_F(DBFileTest, ASecondProgramStoresOnlyAfterTheFirstHasClosedTheDatabase)
+{
+    {
+        TDBFile db;
+        db.Store(MakeRecord("B", kAt0900));
+        db.Store(MakeRecord("D", kAt0900));
+    }
+    // Started before the window opens, so that it holds no copy of the window's open file.
+    int opened[2], report[2];
+    ASSERT_EQ(::pipe(opened), 0);
+    ASSERT_EQ(::pipe(report), 0);
+    const pid_t other = ::fork();
+    ASSERT_GE(other, 0);
+    if (other == 0) {   // the second program: stores E as soon as it can open the database
+        char go = 0;
+        if (::read(opened[0], &go, 1) != 1) ::_exit(3);
+        const std::string inUse =
+            "The configuration database " + dir.file("CFGDB.DAT") + " is in use by another program.";
+        for (int attempt = 0; attempt < 1000; ++attempt) {
+            try {
+                TDBFile db;
+                db.Store(MakeRecord("E", kAt0900));
+                if (attempt == 0 && ::write(report[1], "s", 1) != 1) ::_exit(2);   // stored at once
+                ::_exit(0);
+            } catch (const EInOutError &e) {
+                const char *seen = e.what() == inUse ? "u" : "x";
+                if (attempt == 0 && ::write(report[1], seen, 1) != 1) ::_exit(2);
+            }
+            ::usleep(10000);
+        }
+        ::_exit(1);
+    }
+    std::optional<TDBFile> window(std::in_place);   // the first program's database window, showing B and D
+    ASSERT_EQ(window->Count(), 2);
+    ASSERT_EQ(::write(opened[1], "o", 1), 1);
+    char first = 0;
+    ASSERT_EQ(::read(report[0], &first, 1), 1);
+    for (int fd : {opened[0], opened[1], report[0], report[1]}) ::close(fd);
+    EXPECT_EQ(first, 'u') << "s: the second program stored while the first had the database open";
+    window->Store(MakeRecord("C", kAt0900));
+    window.reset();
+    int status = 0;
+    ASSERT_EQ(::waitpid(other, &status, 0), other);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+
+    TDBFile db;
+    std::vector<std::string> serials;
+    for (int n = 1; n <= db.Count(); ++n) serials.push_back(SerialOf(db, n));
+    EXPECT_EQ(serials, (std::vector<std::string> {"B", "C", "D", "E"}));
+}
+
+// A program killed while it inserts at the front leaves every earlier record in the file (at worst one twice),
+// and its lock goes with it.
+TEST_F(DBFileTest, AProgramKilledWhileInsertingLosesNoEarlierRecordAndFreesTheDatabase)
+{
+    constexpr int kRecords = 3000;
+    {
+        TDBFile db;
+        for (int n = 1; n <= kRecords; ++n) db.WriteRecord(n, MakeRecord("S" + ZeroPad(n, 4), kAt0900));
+    }
+    int started[2];
+    ASSERT_EQ(::pipe(started), 0);
+    const pid_t other = ::fork();
+    ASSERT_GE(other, 0);
+    if (other == 0) {
+        TDBFile db;
+        if (::write(started[1], "i", 1) != 1) ::_exit(2);
+        db.Store(MakeRecord("A", kAt0900));   // moves every record up by one
+        ::_exit(0);
+    }
+    char go = 0;
+    ASSERT_EQ(::read(started[0], &go, 1), 1);
+    ::usleep(5000);
+    ::kill(other, SIGKILL);
+    ASSERT_EQ(::waitpid(other, nullptr, 0), other);
+    ::close(started[0]);
+    ::close(started[1]);
+
+    TDBFile db;   // not refused: the killed program's lock is gone
+    std::set<std::string> serials;
+    for (int n = 1; n <= db.Count(); ++n) serials.insert(SerialOf(db, n));
+    for (int n = 1; n <= kRecords; ++n) EXPECT_TRUE(serials.count("S" + ZeroPad(n, 4))) << n;
+}
+
+TEST_F(DBFileTest, AReadOnlyDatabaseIsNotOpenedEvenByTheSuperuser)
+{
+    const std::string path = dir.write("CFGDB.DAT", std::string(kDbRecordSize, '\0'));
+    ::chmod(path.c_str(), 0444);
+    EXPECT_THROW(TDBFile db, EInOutError);
 }
 
 TEST_F(DBFileTest, DamagedFieldsAreReadWithinTheirBounds)

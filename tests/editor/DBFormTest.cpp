@@ -4,6 +4,7 @@
 #include "ToolsFixture.h"
 #include "editor/DBEditForm.h"
 #include "editor/DBForm.h"
+#include "platform/ErrorReport.h"
 #include "editor/OleDate.h"
 #include "editor/XGrid.h"
 
@@ -317,6 +318,21 @@ TEST_F(DBFormTest, PickOfAMissingTemplateAsksWhetherToGoOnWithoutIt)
     EXPECT_EQ(Settings.DefTpl, "TEST_.TPL");
 }
 
+TEST_F(DBFormTest, MissingTemplateIsNamedAsItWasLookedFor)
+{
+    // With a language letter the pick looks for the localized name in the device's folder, and says so.
+    dir.write("dev2/MODEL_.TPL", "STR: Model reader,,\r\nPAG: Model page\r\n");
+    dir.write("CORVANE.INI", "[SCAN2]\nDevPath=" + dir.file("dev2") + "\n");
+    seed("A1", kAt1405, "Bob", "SCAN2", "MODEL_.TPL");
+    Settings.Language = "B";
+    open();
+    ui.answer(false);
+    form->OkBtnClick();
+    EXPECT_EQ(ui.questions(), std::vector<std::string> {"Template:" + dir.file("dev2/MODELB.TPL") + " not found.\r"
+                                                        "Load anyway?"});
+    EXPECT_EQ(tpl.FileName, dir.file("dev/TEST_.TPL"));
+}
+
 TEST_F(DBFormTest, PickIntoAPrivateTemplateLeavesTheProgramsTemplateAlone)
 {
     dir.write("dev2/MODEL_.TPL", "STR: Model reader,,\r\nPAG: Model page\r\n");
@@ -332,6 +348,24 @@ TEST_F(DBFormTest, PickIntoAPrivateTemplateLeavesTheProgramsTemplateAlone)
     EXPECT_EQ(tpl.FileName, dir.file("dev/TEST_.TPL"));
     EXPECT_EQ(Settings.DefTpl, "TEST_.TPL");
     EXPECT_EQ(Settings.DeviceTitle.str(), "Test Reader");
+}
+
+// One database window at a time: a second one, of this program or another, is refused with the reason, and the
+// first goes on storing; once it is closed the database opens again.
+TEST_F(DBFormTest, ASecondWindowOnTheOpenDatabaseIsRefusedWithTheReason)
+{
+    seedThree();
+    open();
+    EXPECT_FALSE(ReportErrors([&] { TDBForm second(nullptr, tpl); }));   // as the guarded menu command runs it
+    EXPECT_EQ(ui.warnings(), std::vector<std::string> {"The configuration database " + dir.file("CFGDB.DAT") +
+                                                       " is in use by another program."});
+
+    TypeIntoRecordDialog({"SCAN1", "C9", "Dee", ""});
+    form->InsBtnClick();
+    EXPECT_EQ(form->File().Count(), 4);
+    form.reset();
+    TDBForm again(nullptr, tpl);
+    EXPECT_EQ(again.File().Count(), 4);
 }
 
 TEST(DbDateTimeText, ShortDateAndLongTimeOfTheLocaleOrNothing)

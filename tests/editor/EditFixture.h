@@ -3,12 +3,15 @@
 
 #include "editor/EditForm.h"
 #include "editor/GridCombo.h"
+#include "editor/Overflow.h"
 #include "link/LinkFixture.h"
 #include "model/HtmlHelp.h"
 
 #include <QAbstractItemView>
 #include <QApplication>
+#include <QComboBox>
 #include <QKeyEvent>
+#include <QLineEdit>
 #include <QMouseEvent>
 #include <QPointer>
 
@@ -58,6 +61,19 @@ inline const char *const kEditTemplate =
     "VAL: On,01\r\n";
 
 enum EditPage { General, Codes, Hidden, Safety };
+
+// A scanner for the overflow calculator, and the geometry that gives it the range 25 to 50 µs, entered as a user
+// would.
+inline const char *const kOverflowScanner = "SC-1=500,5,2,0,1,10";
+inline void enterOverflowGeometry(TOverForm &calc)
+{
+    calc.ScanCombo->setCurrentIndex(0);
+    calc.ScanComboChange();
+    calc.MinCDEdit->setText("100");
+    calc.MaxCDEdit->setText("500");
+    calc.XEdit->setText("0.5");
+    calc.Recalc();
+}
 
 // Key presses and mouse clicks delivered the way the window system delivers them.
 inline void pressKey(QObject *target, int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier)

@@ -48,20 +48,16 @@ TEST_F(EditorToolsTest, AValueChosenInTheOverflowCalculatorIsApplied)
     // An overflow entry whose values are times, and the scanner of the calculator's worked example.
     dir.write("dev/M100.TPL", "STR: Test reader M100,,Info\r\nPAG: General\r\n"
                               "ENT: ~Overflow,1B4F46=10 \xB5s,00\r\nVAL: 10 \xB5s,00\r\nVAL: 20 \xB5s,01\r\n"
-                              "VAL: 25 \xB5s,02\r\nVAL: 40 \xB5s,03\r\nVAL: 50 \xB5s,04\r\nVAL: Off,05\r\n");
+                              "VAL: 25 \xB5s,02\r\nVAL: 40 \xB5s,03 ?Really 40\r\nVAL: 50 \xB5s,04\r\nVAL: Off,05\r\n");
     openEditor();
-    Settings.OverflowList = {"SC-1=500,5,2,0,1,10"};
+    ui.answer(true);
+    Settings.OverflowList = {kOverflowScanner};
     form->GridClick();
     ASSERT_FALSE(form->OverBtn->isHidden());
     OnModal<TOverForm> user([](TOverForm &calc) {
         EXPECT_EQ(calc.PageIndex, 0);
         EXPECT_EQ(calc.EntryIndex, 0);
-        calc.ScanCombo->setCurrentIndex(0);
-        calc.ScanComboChange();
-        calc.MinCDEdit->setText("100");
-        calc.MaxCDEdit->setText("500");
-        calc.XEdit->setText("0.5");
-        calc.Recalc();
+        enterOverflowGeometry(calc);
         ASSERT_EQ(calc.TDList->count(), 3);   // 25, 40 and 50 µs lie between the results
         calc.TDList->setCurrentRow(1);
         calc.OkBtn->click();
@@ -70,6 +66,42 @@ TEST_F(EditorToolsTest, AValueChosenInTheOverflowCalculatorIsApplied)
     ASSERT_TRUE(user.ran());
     EXPECT_EQ(entry("Overflow").Value, 0x03);
     EXPECT_EQ(entry("Overflow").ValueText.str(), "40 \xB5s");
+    EXPECT_EQ(ui.questions(), std::vector<std::string> {"Really 40"});   // asked once
+}
+
+TEST_F(EditorToolsTest, TheCalculatorServesOnlyTheCurrentRowWhenItsValuesAreInTheList)
+{
+    dir.write("dev/M100.TPL", "STR: Test reader M100,,Info\r\nPAG: General\r\n"
+                              "ENT: Beep,1B4142=On,01\r\nVAL: Off,00\r\nVAL: On,01\r\n"
+                              "ENT: ~Overflow,1B4F46=10 \xB5s,00\r\nVAL: 10 \xB5s,00\r\nVAL: 40 \xB5s,03\r\n"
+                              "ENT: ~Spare,1B4F47=10 \xB5s,00\r\nVAL: 10 \xB5s,00\r\nVAL: 40 \xB5s,03\r\n");
+    openEditor();
+    Settings.OverflowList = {kOverflowScanner};
+    tpl.ApplyConfiguration({readerRecord("AB", 1), readerRecord("OF", 0)});   // Spare gets no value
+    form->RefreshAll();
+
+    // The unset row: no button, and the menu command opens nothing.
+    form->Grid->SetRow(2);
+    EXPECT_TRUE(form->OverBtn->isHidden());
+    {
+        OnModal<TOverForm> none([](TOverForm &calc) { calc.reject(); });
+        form->Overflow2->trigger();
+        EXPECT_FALSE(none.ran());
+    }
+
+    // The overflow row opened after the row above had the list: the calculator gets this row's entry.
+    form->Grid->SetRow(1);
+    ASSERT_FALSE(form->OverBtn->isHidden());
+    int32_t entryIndex = -1;
+    OnModal<TOverForm> user([&](TOverForm &calc) {
+        entryIndex = calc.EntryIndex;
+        calc.reject();
+    });
+    form->OverBtn->click();
+    ASSERT_TRUE(user.ran());
+    EXPECT_EQ(entryIndex, 1);
+    EXPECT_EQ(entry("Beep").ValueText.str(), "On");
+    EXPECT_TRUE(entry("Spare").Unset);
 }
 
 TEST_F(EditorToolsTest, PairAndTextRowsOpenTheirDialogs)

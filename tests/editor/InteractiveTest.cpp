@@ -1,12 +1,20 @@
 #include "EditFixture.h"
 
+#include "ModalDriver.h"
+#include "editor/Overflow.h"
 #include "link/CommForm.h"
 
+#include <QComboBox>
 #include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
 #include <QTimer>
 #include <QToolButton>
+#include <QWheelEvent>
 
 using namespace std::chrono_literals;
+using testsupport::OnModal;
 using testsupport::readerRecord;
 using testsupport::SimKind;
 
@@ -126,7 +134,9 @@ TEST_F(InteractiveTest, WhileAValueIsSentNothingElseChangesAndTheWindowStays)
     QTimer::singleShot(100ms, [&] {
         seen.push_back(form->Sending ? "sending" : "idle");
         pressKey(form->Combo, Qt::Key_Left);
-        form->Combo->setCurrentIndex(0);   // a choice by the mouse wheel, say
+        QWheelEvent wheel(QPointF(5, 5), form->Combo->mapToGlobal(QPointF(5, 5)), {}, QPoint(0, 120), Qt::NoButton,
+                          Qt::NoModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(form->Combo, &wheel);   // Off, by the mouse wheel
         seen.push_back(form->Combo->currentText().toStdString());
         form->Combo->showPopup();
         seen.push_back(form->Combo->ListOpen ? "open" : "closed");
@@ -139,6 +149,29 @@ TEST_F(InteractiveTest, WhileAValueIsSentNothingElseChangesAndTheWindowStays)
     EXPECT_TRUE(form->isVisible());
     EXPECT_EQ(entry("Beep").ValueText.str(), "On");
     EXPECT_EQ(sim.receivedBytes(), singleCommand(readerRecord("AB", 1)));
+}
+
+TEST_F(InteractiveTest, AValueFromTheOverflowCalculatorIsAskedForAndSentOnce)
+{
+    dir.write("dev/M100.TPL", "STR: Test reader M100,,Info\r\nPAG: General\r\n"
+                              "ENT: ~Overflow,1B4145=Off,1F\r\nVAL: 10 \xB5s,00\r\nVAL: 20 \xB5s,01\r\n"
+                              "VAL: 40 \xB5s,03 ?Really 40\r\nVAL: Off,1F\r\n");
+    Settings.OverflowList = {kOverflowScanner};
+    connectInteractive();
+    ASSERT_EQ(entry("Overflow").ValueText.str(), "Off");   // the reader's value
+    ui.answer(true);
+    ui.answer(true);   // were it asked twice, it would be sent twice
+    OnModal<TOverForm> user([](TOverForm &calc) {
+        enterOverflowGeometry(calc);
+        ASSERT_EQ(calc.TDList->count(), 1);   // 40 µs
+        calc.TDList->setCurrentRow(0);
+        calc.OkBtn->click();
+    });
+    form->OverBtn->click();
+    ASSERT_TRUE(user.ran());
+    EXPECT_EQ(ui.questions(), std::vector<std::string> {"Really 40"});
+    EXPECT_EQ(sim.receivedBytes(), singleCommand(readerRecord("AE", 0x03)));
+    EXPECT_EQ(entry("Overflow").ValueText.str(), "40 \xB5s");
 }
 
 TEST_F(InteractiveTest, NothingIsSentOutsideInteractiveModeOrWhileTheLinkIsBusy)

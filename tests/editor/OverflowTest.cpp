@@ -200,7 +200,7 @@ TEST_F(OverflowTest, SpinsSnapToTheirStepGrid)
     const Case cases[] = {
         {false, Width, "0", true, "0.1"},    {false, Width, "0.1", true, "0.2"},  {false, Width, "0.25", false, "0.2"},
         {false, Width, "0.25", true, "0.3"}, {false, Width, "0.1", false, "0"},   {false, Width, "", false, ""},
-        {false, Width, "0.3", true, "0.4"},  {true, Width, "0", true, "5"},       {true, Width, "5", true, "8"},
+        {false, Width, "0.3", true, "0.4"},  {false, Width, "0.000001", false, "0"}, {true, Width, "0", true, "5"},       {true, Width, "5", true, "8"},
         {true, Width, "8", true, "12"},      {true, Width, "8", false, "5"},      {true, Width, "5", false, "5"},
         {false, MinDistance, "30", true, "50"}, {false, MinDistance, "30", false, "25"},
         {false, MinDistance, "25", false, "0"}, {false, MinDistance, "0", false, "0"},

@@ -258,6 +258,20 @@ TEST_F(ValueDialogsTest, RunStartsWhereItsIndexRisesAndGoesOnOverAdjacentRuns)
     EXPECT_EQ(fromCode, "PQ");
 }
 
+TEST_F(ValueDialogsTest, DeleteStoresByte127AlsoWhereTheTemplateHasNoValueForIt)
+{
+    OnModal<TStrForm> user([&](TStrForm &form) {
+        EXPECT_EQ(form.DelName, "");
+        clickCell(form, 1);
+        QTest::keyClick(form.Grid, Qt::Key_Delete);
+        form.OKBtn->click();
+    });
+    EXPECT_TRUE(EditString(nullptr, entryAt(1, Code2)));
+    ASSERT_TRUE(user.ran());
+    EXPECT_EQ(byteAt(1, Code2), (Byte {127, "Value not found"}));   // what is sent and saved is what the grid says
+    EXPECT_EQ(byteAt(1, Code1), (Byte {'P', "P"}));
+}
+
 TEST_F(ValueDialogsTest, EntryThatIsNoTextCharacterIsRefused)
 {
     EXPECT_FALSE(EditString(nullptr, entryAt(1, Beep)));
@@ -284,4 +298,47 @@ TEST_F(ValueDialogsTest, LongRunIsEditedInItsFirstThirtyEntries)
     EXPECT_FALSE(anyMarked);
     EXPECT_EQ(tpl->Pages(0).Entries(29).ValueText.str(), "Z");
     EXPECT_EQ(tpl->Pages(0).Entries(30).ValueText.str(), "A");
+}
+
+TEST_F(ValueDialogsTest, CharacterMenuStandsInFourColumnsOfEightAndEveryNameShowsInFull)
+{
+    OnModal<TStrForm> user([&](TStrForm &form) {
+        const QFontMetrics cellFont(form.Grid->font());
+        for (std::string_view name : ControlCharNames)
+            EXPECT_GT(form.Grid->columnWidth(0), cellFont.horizontalAdvance(QString::fromLatin1(name.data(), int(name.size()))))
+                << name;
+
+        clickCell(form, 1);
+        form.CharMenu->popup(form.Grid->mapToGlobal(QPoint(5, 5)));
+        QList<int> items;   // indexes of the menu's items, without its bars
+        const QList<QAction *> actions = form.CharMenu->actions();
+        for (int i = 0; i < actions.size(); ++i)
+            if (!actions[i]->isSeparator()) items << i;
+        ASSERT_EQ(items.size(), 33);
+        const auto at = [&](int item) { return form.CharMenu->itemRect(items[item]); };
+        for (int code = 0; code < 32; ++code) {
+            const int column = code / 8, row = code % 8;
+            EXPECT_EQ(at(code).left(), at(column * 8).left()) << code;
+            EXPECT_EQ(at(code).top(), at(row).top()) << code;
+            if (column > 0) {
+                EXPECT_GT(at(code).left(), at(code - 8).right()) << code;
+            }
+            EXPECT_TRUE(form.CharMenu->rect().contains(at(code))) << code;
+        }
+        EXPECT_EQ(at(32).left(), at(24).left());    // DEL ends the fourth column
+        EXPECT_GT(at(32).top(), at(31).bottom());
+        EXPECT_LE(form.CharMenu->height(), 10 * at(0).height());
+
+        QTest::mouseClick(form.CharMenu, Qt::LeftButton, {}, at(9).center());   // HT, second column
+        EXPECT_FALSE(form.CharMenu->isVisible());
+        EXPECT_EQ(cellText(form, 1), "HT");
+        form.CharMenu->popup(form.Grid->mapToGlobal(QPoint(5, 5)));
+        // The first Down takes NUL, two more STX; Right goes to the same row of the next column.
+        for (int key : {Qt::Key_Down, Qt::Key_Down, Qt::Key_Down, Qt::Key_Right, Qt::Key_Return})
+            QTest::keyClick(form.CharMenu, Qt::Key(key));
+        EXPECT_EQ(cellText(form, 1), "LF");
+        form.reject();
+    });
+    EditString(nullptr, entryAt(1, Prefix1));
+    EXPECT_TRUE(user.ran());
 }

@@ -115,6 +115,42 @@ TEST_F(CommFormTest, AFailedConnectDisablesTheCommands)
     EXPECT_EQ(mainView.calls.back(), "EnableSpecialMenu(true)");
 }
 
+TEST_F(CommFormTest, AConnectOnAPortThatCannotBeUsedShowsItIsNotConnected)
+{
+    openWindow();
+    form->ConnBtnClick();
+    link->ClosePort();
+    ui.clear();
+    QMetaObject::invokeMethod(form->ConnBtn, "click");
+    EXPECT_EQ(ui.warnings().size(), 1u);   // the port's error, through the default report
+    EXPECT_EQ(form->DisplayPanel->text(), " NOT CONNECTED");
+    EXPECT_EQ(form->HostGroup->title(), "");
+    EXPECT_FALSE(form->GetCfgBtn->isEnabled());
+    EXPECT_TRUE(form->body()->isEnabled());
+    EXPECT_EQ(mainView.calls.back(), "EnableSpecialMenu(true)");
+}
+
+TEST_F(CommFormTest, FixedClientAreaWhoseControlsStayPutWhenAConnectFails)
+{
+    writeIni("[Misc]\nDefTimeout=8\n");
+    ParseCommandLine(",1B3031");   // remoted: no auto-connect
+    sim.setSilent(true);
+    openWindow();
+    PumpFor(20ms);
+    EXPECT_EQ(form->widget()->size(), QSize(205, 328));
+    const QSize frame = form->size();
+    form->resize(frame + QSize(100, 100));
+    EXPECT_EQ(form->size(), frame);
+
+    std::vector<std::pair<QWidget *, QRect>> before;
+    for (QWidget *child : form->body()->findChildren<QWidget *>()) before.emplace_back(child, child->geometry());
+    form->ConnBtnClick();
+    PumpFor(20ms);
+    ASSERT_EQ(form->HostGroup->title(), "");
+    for (const auto &[child, at] : before)
+        EXPECT_EQ(child->geometry(), at) << child->metaObject()->className() << " " << child->objectName().toStdString();
+}
+
 TEST_F(CommFormTest, APortErrorDuringGetLeavesTheWindowUsable)
 {
     openWindow();
@@ -201,6 +237,22 @@ TEST_F(CommFormTest, DefaultThenUpdateTheEditor)
                                     SimKind::Exit, SimKind::Enter, SimKind::Dump, SimKind::Exit}));
     EXPECT_EQ(tpl.GetConfiguration(), (ConfigRecords {readerRecord("AB", 0), readerRecord("AC", 1)}));
     EXPECT_EQ(form->DisplayPanel->text(), " Configuration received");
+}
+
+TEST_F(CommFormTest, DefaultWithAFailedEepromSaveIsAFailure)
+{
+    openWindow();
+    form->ConnBtnClick();
+    form->EEPROMBtn->click();
+    sim.setDeviceError(SimKind::SaveEeprom, "E2 write");
+    ui.clear();
+    ui.answer(true);   // "Save to EEPROM?"
+    form->DefaultBtnClick();
+    EXPECT_EQ(sim.count(SimKind::SaveEeprom), 1);
+    EXPECT_EQ(form->DisplayPanel->text(), " Command failed!");
+    EXPECT_EQ(ui.questions(), std::vector<std::string> {"Save to EEPROM?"});   // no offer to update the editor
+    EXPECT_EQ(ui.warnings(), std::vector<std::string> {"Error E2 write"});
+    EXPECT_FALSE(link->InHostMode);
 }
 
 TEST_F(CommFormTest, CustomCommandsFromButtonAndMenu)

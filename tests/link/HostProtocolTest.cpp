@@ -2,6 +2,8 @@
 
 #include "common/ByteDisplay.h"
 
+#include <QTimer>
+
 using namespace std::chrono_literals;
 using testsupport::ReaderConfigStore;
 using testsupport::readerRecord;
@@ -112,6 +114,22 @@ TEST_F(HostProtocolTest, AReaderThatAnswersOnlyAfterAnExit)
     EXPECT_TRUE(link->EnterHostMode());   // already in host mode: nothing is sent
     EXPECT_EQ(sim.count(SimKind::Enter), 2);
     link->ExitHostMode();
+}
+
+TEST_F(HostProtocolTest, AnEntryThatSucceedsAfterACloseRequestIsLeftAgain)
+{
+    writeIni("[Misc]\nDefTimeout=8\n");
+    sim.setStuck(true);   // the first enter goes unanswered, the one after the exit succeeds
+    startLink();
+    QTimer::singleShot(100ms, [&] { link->AbortConnect = true; });   // the main window is closed meanwhile
+    ASSERT_TRUE(link->EnterHostMode());
+    EXPECT_TRUE(sim.expectSequence({SimKind::Enter, SimKind::Exit, SimKind::Enter}));
+    EXPECT_TRUE(link->InHostMode);
+
+    sim.clearTranscript();
+    EXPECT_TRUE(link->ExitHostMode());
+    EXPECT_EQ(sim.receivedBytes(), EXIT);
+    EXPECT_EQ(sim.state(), testsupport::ReaderState::Normal);
 }
 
 TEST_F(HostProtocolTest, ASilentReaderOnARemotedLineGetsNoAutoConnect)

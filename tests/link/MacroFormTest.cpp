@@ -70,7 +70,7 @@ TEST_F(MacroFormTest, RoundTripToTheIni)
 
         d.InsBtn->click();   // left as "...": dropped on OK
         d.InsBtn->click();
-        d.NameEdit->setText("zed");   // a second name that sorts with "Zed"
+        d.NameEdit->setText("zeta");
         d.ChrCombo->setCurrentIndex(7);
         emit d.ChrCombo->activated(7);
         d.StartCombo->setCurrentIndex(0x10);
@@ -78,7 +78,8 @@ TEST_F(MacroFormTest, RoundTripToTheIni)
         d.OkBtn->click();
     });
 
-    EXPECT_EQ(Settings.TermMacroList, (std::vector<std::string> {"alpha=A", "M2=X\r", "zed=\a", "Zed=Z"}));
+    EXPECT_TRUE(ui.warnings().empty());
+    EXPECT_EQ(Settings.TermMacroList, (std::vector<std::string> {"alpha=A", "M2=X\r", "Zed=Z", "zeta=\a"}));
     EXPECT_EQ(Settings.SerialStart, 0x10);
     EXPECT_EQ(Settings.SerialStop, 3);
     const std::string ini = dir.read("CORVANE.INI");
@@ -94,6 +95,50 @@ TEST_F(MacroFormTest, RoundTripToTheIni)
         emit term->MacroCombo->activated(1);
     }
     EXPECT_EQ(sim.receivedBytes(), "X\rX\r");
+}
+
+// A name that the INI would read back as a section header, a comment, another name or the key of another macro
+// keeps the dialog open on that row with the reason; nothing is stored until it is mended.
+TEST_F(MacroFormTest, OkRefusesNamesThatCannotBeStoredAsTheyAre)
+{
+    writeIni("[TermMacros]\nAlpha=41\nBeta=42\n");
+    openTerminal();
+    const std::string iniBefore = dir.read("CORVANE.INI");
+    struct Case {
+        const char *name, *warning;
+    };
+    const Case cases[] = {
+        {"[Gamma]", "A macro name must not begin with \"[\" or \";\"."},
+        {";Gamma", "A macro name must not begin with \"[\" or \";\"."},
+        {" Gamma", "A macro name must not begin or end with a blank."},
+        {"Gamma ", "A macro name must not begin or end with a blank."},
+        {"Gam\tma", "A macro name must not hold \"=\" or control characters."},
+        {"BETA", "Two macros are named \"BETA\": names must differ in more than case."},
+        {"Beta", "Two macros are named \"Beta\": names must differ in more than case."},
+    };
+    for (const Case &c : cases) {
+        ui.clear();
+        editMacros([&](TMacroForm &d) {
+            d.InsBtn->click();
+            d.NameEdit->setText(c.name);
+            typeText(d.CmdEdit, "G");
+            d.McList->setCurrentRow(0);   // the faulty row need not be the current one
+            d.OkBtn->click();
+            EXPECT_TRUE(d.isVisible()) << c.name;
+            EXPECT_EQ(d.McList->currentRow(), 2) << c.name;
+            EXPECT_EQ(d.NameEdit->text(), c.name);
+            EXPECT_EQ(Settings.TermMacroList.size(), 2u) << c.name;
+
+            d.NameEdit->setText("Gamma");   // mended: stored
+            d.OkBtn->click();
+            EXPECT_FALSE(d.isVisible()) << c.name;
+        });
+        EXPECT_EQ(ui.warnings(), std::vector<std::string> {c.warning}) << c.name;
+        EXPECT_EQ(Settings.TermMacroList, (std::vector<std::string> {"Alpha=A", "Beta=B", "Gamma=G"})) << c.name;
+        Settings.TermMacroList = {"Alpha=A", "Beta=B"};
+    }
+    EXPECT_NE(dir.read("CORVANE.INI"), iniBefore);
+    EXPECT_NE(dir.read("CORVANE.INI").find("Gamma=47"), std::string::npos);
 }
 
 TEST_F(MacroFormTest, DefBringsBackTheLastOkAndCancelStoresNothing)

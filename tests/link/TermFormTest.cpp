@@ -11,6 +11,8 @@
 #include <QTimer>
 #include <QToolButton>
 
+#include <sys/stat.h>
+
 using namespace std::chrono_literals;
 using Kind = TTermLog::TKind;
 
@@ -36,7 +38,7 @@ protected:
 TEST_F(TermFormTest, TypedLineUnsolicitedOutputAndThePlainLog)
 {
     openTerminal();
-    const std::string log = dir.file("plain.log");
+    const std::string log = dir.file("Pr\xC3\xBC" "fung.log");   // the caption shows the name as the system names it
     ui.chooseFile(log);
     term->LogBtn->click();
     ASSERT_TRUE(term->Log.IsOpen(Kind::Plain));
@@ -65,7 +67,7 @@ TEST_F(TermFormTest, TypedLineUnsolicitedOutputAndThePlainLog)
 
     term->LogBtn->click();
     EXPECT_FALSE(term->Log.IsOpen(Kind::Plain));
-    EXPECT_EQ(dir.read("plain.log"), "\x1B" "abv" "hi\r\n");   // received bytes only, unchanged
+    EXPECT_EQ(dir.read("Pr\xC3\xBC" "fung.log"), "\x1B" "abv" "hi\r\n");   // received bytes only, unchanged
     EXPECT_TRUE(term->ExLogBtn->isEnabled());
     EXPECT_EQ(term->windowTitle(), "Terminal");
     EXPECT_EQ(term->LogBtn->toolTip(), "Start log");
@@ -246,9 +248,13 @@ TEST_F(TermFormTest, NoLogWithoutAFileToWriteTo)
     term->ExLogBtn->click();
     ui.chooseFile(dir.file("missing/x.log"));
     term->LogBtn->click();
+    ::chmod(dir.file("old.log").c_str(), 0444);   // read-only: not even the superuser replaces it
+    ui.chooseFile(dir.file("old.log"));
+    ui.answer(true);
+    term->LogBtn->click();
 
     EXPECT_EQ(dir.read("old.log"), "keep");
-    EXPECT_EQ(ui.warnings().size(), 1u);   // the file that cannot be created
+    EXPECT_EQ(ui.warnings().size(), 2u);   // the files that cannot be created
     EXPECT_EQ(term->Log.Kind(), Kind::None);
     for (QToolButton *b : {term->LogBtn, term->ExLogBtn}) {
         EXPECT_FALSE(b->isChecked());

@@ -5,6 +5,8 @@
 
 #include <filesystem>
 
+#include <sys/stat.h>
+
 using namespace std::string_literals;
 using Strings = std::vector<std::string>;
 
@@ -94,11 +96,16 @@ TEST_F(ConfigFileTest, WriteFailureWarnsAndLeavesNothingBehind)
     std::filesystem::create_directory(dir.file("taken.cfg"));   // a name that cannot be replaced by a file
     ui.answer(true);
     const std::string taken = save(tpl, "taken.cfg");
-    EXPECT_EQ(ui.warnings(), (Strings {"Can't write to " + missingDir, "Can't write to " + taken}));
+    ::chmod(dir.write("locked.cfg", "old").c_str(), 0444);   // read-only: refused to the superuser too
+    ui.answer(true);
+    const std::string locked = save(tpl, "locked.cfg");
+    EXPECT_EQ(ui.warnings(),
+              (Strings {"Can't write to " + missingDir, "Can't write to " + taken, "Can't write to " + locked}));
     EXPECT_EQ(LastConfigFile, "");
+    EXPECT_EQ(dir.read("locked.cfg"), "old");
     int files = 0;
     for ([[maybe_unused]] const auto &e : std::filesystem::directory_iterator(dir.path())) ++files;
-    EXPECT_EQ(files, 2);   // dev/ and taken.cfg/: no half-written or temporary file
+    EXPECT_EQ(files, 3);   // dev/, taken.cfg/ and locked.cfg: no half-written or temporary file
 }
 
 TEST_F(ConfigFileTest, RoundTrip)
@@ -126,6 +133,33 @@ TEST_F(ConfigFileTest, SameTemplateIsAppliedAtOnceWithoutRegardToCase)
     EXPECT_EQ(entry(tpl, 0, "Beep").ValueText.str(), "Off");
     EXPECT_EQ(entry(tpl, 0, "Volume").ValueText.str(), "*Entry not found");
     EXPECT_EQ(Settings.DefTpl, "test_.tpl");
+}
+
+TEST_F(ConfigFileTest, ANameCutTo12BytesStillNamesItsTemplate)
+{
+    writeTemplate("Scanner_V2.tpl", kThreeParameters);
+    Settings.DefTpl = "SCANNER_V2.TPL";
+    ASSERT_TRUE(tpl.LoadFromFile(Settings.DefTpl));
+    tpl.SetEntryValue(entry(tpl, 0, "A"), 0x09);
+    const std::string path = save(tpl, "long.cfg");
+    EXPECT_EQ(dir.read("long.cfg").substr(0, 12), "Scanner_V2.t");
+
+    tpl.SetEntryValue(entry(tpl, 0, "A"), 0x01);
+    tpl.LoadConfiguration(path);
+    EXPECT_TRUE(ui.questions().empty());
+    EXPECT_EQ(entry(tpl, 0, "A").ValueText.str(), "w");
+
+    // Only a full field is taken as the start of a longer name.
+    struct Case {
+        const char *stored, *file;
+        bool same;
+    };
+    const Case cases[] = {
+        {"SCANNER_V2.T", "scanner_v2.tpl", true}, {"SCANNER_V2.T", "SCANNER_V3.TPL", false},
+        {"SCANNER_V2.T", "SCANNER_V2.T", true},   {"SCAN.TP", "SCAN.TPL", false},
+        {"SCAN.TPL", "scan.tpl", true},
+    };
+    for (const Case &c : cases) EXPECT_EQ(CfgNamesTemplate(c.stored, c.file), c.same) << c.stored << " " << c.file;
 }
 
 TEST_F(ConfigFileTest, AnotherTemplateIsLoadedFromTheDeviceFolder)

@@ -1,8 +1,16 @@
 #include "ScriptedUi.h"
+#include "TempDir.h"
 #include "model/HtmlHelp.h"
 #include "platform/HelpViewer.h"
 
 #include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <thread>
 
 namespace {
 
@@ -68,4 +76,46 @@ TEST(HtmlHelp, CallsReachTheViewerOrWarnWhenThereIsNone)
     EXPECT_EQ(ui.warnings(), std::vector<std::string> {"HTML Help entry point unavailable"});
     SetHelpViewer(nullptr);
     UnloadHtmlHelp();
+}
+
+// The viewer programs are stood in for by scripts of their names that record their arguments, one a line.
+TEST(ExternalHelpViewer, EachViewerIsGivenThePageAndTheKeywordTheWayItTakesThem)
+{
+    testsupport::TempDir dir;
+    const std::string chm = dir.file("A.CHM");
+    struct Case {
+        const char *viewer;
+        int32_t command, data;
+        const char *keyword;
+        std::vector<std::string> arguments;
+    };
+    const Case cases[] = {
+        {"xchm", HELP_CONTEXT, 120, "", {"file:" + chm + "#xchm:/html/120.HTM"}},
+        {"xchm", HELP_CONTENTS, 0, "", {chm}},
+        {"xchm", HELP_PARTIALKEY, 0, "beep", {chm}},
+        {"kchmviewer", HELP_CONTEXTPOPUP, -5, "", {"-showPage", "/html/5.HTM", chm}},
+        {"kchmviewer", HELP_PARTIALKEY, 0, "beep", {"-index", "beep", chm}},
+        {"kchmviewer", HELP_PARTIALKEY, 0, "", {chm}},
+        {"kchmviewer", HELP_CONTENTS, 0, "", {chm}},
+        {"chmsee", HELP_CONTEXT, 120, "", {chm}},
+    };
+    for (const Case &c : cases) {
+        const std::string program =
+            dir.write(c.viewer, "#!/bin/sh\nprintf '%s\\n' \"$@\" > \"$0.part\" && mv \"$0.part\" \"$0.args\"\n");
+        ::chmod(program.c_str(), 0755);
+        std::filesystem::remove(program + ".args");
+        setenv("CORVANE_CHM_VIEWER", program.c_str(), 1);
+        ExternalHelpViewer viewer;
+        SetHelpViewer(&viewer);
+        LoadHtmlHelp();
+        CallHtmlHelp(chm, c.command, c.data, c.keyword);
+        for (int i = 0; i < 500 && !std::filesystem::exists(program + ".args"); ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        std::string expected;
+        for (const std::string &a : c.arguments) expected += a + "\n";
+        EXPECT_EQ(dir.read(std::string(c.viewer) + ".args"), expected) << c.viewer << " " << c.command;
+        SetHelpViewer(nullptr);
+        UnloadHtmlHelp();
+    }
+    unsetenv("CORVANE_CHM_VIEWER");
 }

@@ -3,6 +3,10 @@
 #include "common/ByteDisplay.h"
 #include "platform/IniFile.h"
 
+#include <sys/stat.h>
+
+#include <filesystem>
+
 using Strings = std::vector<std::string>;
 
 namespace {
@@ -99,6 +103,43 @@ TEST_F(SettingsTest, WriteChangesOnlyTheFixedPart)
     replace("[Forms]\r\nTerm=10,20\r\n", "[Forms]\r\nTerm=10,20,-1,-1\r\n");
     expected += "[TermMacros]\r\nAlpha=4142\r\nzeta=5A\r\n";
     EXPECT_EQ(ini(), expected);
+}
+
+// The INI may be a link to a shared file: the shared file is updated and the link stays. A read-only INI is
+// reported and stays as it was.
+TEST_F(SettingsTest, TheIniIsWrittenThroughItsLinkAndAReadOnlyOneIsReportedNotReplaced)
+{
+    std::filesystem::create_directories(dir.path() / "shared");
+    const std::string shared = dir.write("shared/corvane.ini", "[Special]\r\nTool=tool\r\n");
+    std::filesystem::create_symlink(shared, dir.file("CORVANE.INI"));
+    ReadSettings();
+    Settings.Port = 3;
+    WriteSettings();
+    EXPECT_TRUE(std::filesystem::is_symlink(dir.file("CORVANE.INI")));
+    EXPECT_NE(dir.read("shared/corvane.ini").find("[Port]\r\nPort=3\r\n"), std::string::npos);
+    EXPECT_NE(dir.read("shared/corvane.ini").find("Tool=tool"), std::string::npos);
+
+    const std::string before = dir.read("shared/corvane.ini");
+    ::chmod(shared.c_str(), 0444);
+    Settings.Port = 4;
+    try {
+        WriteSettings();
+        ADD_FAILURE() << "a read-only INI was written";
+    } catch (const IniError &e) {
+        EXPECT_EQ(std::string(e.what()), "Unable to write to " + dir.file("CORVANE.INI"));
+    }
+    EXPECT_EQ(dir.read("shared/corvane.ini"), before);
+    EXPECT_TRUE(std::filesystem::is_symlink(dir.file("CORVANE.INI")));
+}
+
+// Names that the INI would read back as a section header, a comment, another name or the same key are never
+// written: every macro written reads back as it was.
+TEST_F(SettingsTest, MacroNamesThatCannotBeKeysAreNotWritten)
+{
+    Settings.TermMacroList = {"A=A", "[B]=B", ";C=C", " D=D", "E =E", "a=x", "F\tG=F", "H=H"};
+    WriteSettings();
+    ReadSettings();
+    EXPECT_EQ(Settings.TermMacroList, (Strings {"A=A", "H=H"}));
 }
 
 TEST_F(SettingsTest, OddValuesOfMiscAndAutoBaud)

@@ -53,7 +53,7 @@ TEST(ValueLine, RangesCountsAndTexts)
         {trNum, "", 10001, 0x20, uint8_t(0x20 + 10000), 10000, "10000", uint8_t(0x20 + 10000)},
         {trNum, "5..1,1,0", 1, 0x01, 0x01, 0, "5", 0x01},
         {trNum, "0..6000,0,0.1", 60001, 0, uint8_t(60000), 60000, "6000", uint8_t(60000)},
-        {trNum, "0..9999999999,0,0.00000001", kNumValueLimit, 0, 0xFF, 2, "2E-08", 2},
+        {trNum, "0..9999999999,0,0.00000001", kNumValueLimit, 0, 0xFF, 2, "2E-8", 2},
         {trNum, "-1..1,80,1, dB", 3, 0x80, 0x82, 0, "-1 dB", 0x80},
         {trVal, "On, 1 ?Switch it on", 1, 0x01, 0x01, 0, "On", 0x01},
         {trVal, "On, 1 ?Delete", 1, 0x1D, 0x1D, 0, "On", 0x1D},

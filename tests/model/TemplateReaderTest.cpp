@@ -71,6 +71,8 @@ TEST(EntryLine, FieldsOfHeaderAndParameterLines)
         {"Prefix[2],010203=A,41", "Prefix", "\x01\x02\x03", "A", 0x41, false, 0, 2, nullptr},
         {"Text [x],010203=A,41", "Text", "\x01\x02\x03", "A", 0x41, false, 0, 0, nullptr},
         {"Mode2,010205=Off,00 @Mode=On", "Mode2", "\x01\x02\x05", "Off", 0, false, 0, 0, "Mode=On"},
+        {"Mode3,010206=Off,00 @", "Mode3", "\x01\x02\x06", "Off", 0, false, 0, 0, nullptr},
+        {"Mode4,010207=Off,00 @  ", "Mode4", "\x01\x02\x07", "Off", 0, false, 0, 0, nullptr},
         {"Long,0102030405060708090A=v,1", "Long", "\x01\x02\x03\x04\x05", "v", 0x01, false, 0, 0, nullptr},
         {"Group", "Group", "", "", 0, false, 0, 0, nullptr},
         {"Odd,123=v,", "Odd", "\x12", "v", 0, false, 0, 0, nullptr},
@@ -251,6 +253,21 @@ TEST_F(TemplateReaderTest, DefinitionUseAndHelpInheritance)
     EXPECT_EQ(p.Entries(2).HelpContext, 7);
     EXPECT_EQ(p.Entries(3).HelpContext, 7);
     EXPECT_EQ(p.Entries(5).HelpContext, -1);
+}
+
+TEST_F(TemplateReaderTest, LongDefinitionNamesAndEmptyConditions)
+{
+    // A definition name of 35 characters is kept cut to 30; its use, written out in full, finds it. An entry
+    // line ending in " @" has no condition and shows.
+    const std::string name(35, 'd');
+    TTemplate tpl;
+    ASSERT_TRUE(loadText(tpl, "DEF: " + name + "\nVAL: On, 1\nSTR: T\nPAG: P\n"
+                              "ENT: A,010203=On,1 @\nDEF: " + name + "\nENT: B,010204=x,0 @ \n"));
+    const TTplPag &p = tpl.Pages(0);
+    ASSERT_EQ(p.Count(), 2);
+    EXPECT_EQ(p.Entries(0).ValueCount(), 1);
+    EXPECT_EQ(p.Entries(0).Cond, nullptr);
+    EXPECT_EQ(visibleNames(p), (Strings {"A", "B"}));
 }
 
 TEST_F(TemplateReaderTest, ValueLinesOfASkippedBlockDoNotReachAnEarlierEntry)

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <utility>
+
 TEST(Text, TrimRemovesControlBytesAndBlanksAtBothEnds)
 {
     EXPECT_EQ(Trim("\t  a b \r\n"), "a b");
@@ -47,12 +49,18 @@ TEST(Text, ParseRealRejectsTextsThatAreNotPlainNumbers)
         EXPECT_FALSE(ParseReal(bad).has_value()) << bad;
 }
 
-TEST(Text, FloatToStrUsesFifteenSignificantDigitsAndTheSeparator)
+TEST(Text, FloatToStrUsesFifteenSignificantDigitsTheSeparatorAndAShortExponent)
 {
     EXPECT_EQ(FloatToStr(0.1 * 3), "0.3");
     EXPECT_EQ(FloatToStr(12.0), "12");
+    const std::pair<double, const char *> exponents[] = {
+        {0.00001, "1E-5"}, {2e15, "2E15"}, {-2.5e-100, "-2.5E-100"}, {1e300, "1E300"}, {0.0001, "0.0001"},
+        {1e14, "100000000000000"},
+    };
+    for (const auto &[value, text] : exponents) EXPECT_EQ(FloatToStr(value), text) << text;
     SetDecimalSeparator(',');
     EXPECT_EQ(FloatToStr(1.5), "1,5");
+    EXPECT_EQ(FloatToStr(1.5e-7), "1,5E-7");
     SetDecimalSeparator('.');
 }
 

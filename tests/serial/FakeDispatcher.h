@@ -6,6 +6,7 @@
 #include <deque>
 #include <utility>
 #include <string>
+#include <string_view>
 
 class TSerDispatcherProbe {
 public:
@@ -18,7 +19,22 @@ public:
     static bool CheckDataTriggers(TSerBaseDispatcher &d) { return d.CheckDataTriggers(); }
     static bool CheckTimerTriggers(TSerBaseDispatcher &d) { return d.CheckTimerTriggers(); }
     static bool CheckStatusTriggers(TSerBaseDispatcher &d) { return d.CheckStatusTriggers(); }
+    // What the dispatcher thread does when the device reports events.
+    static void HandleDeviceEvent(TSerBaseDispatcher &d, uint32_t mask) { d.HandleDeviceEvent(mask); }
 };
+
+// A trigger set to restore: the length trigger and one data trigger, handle 8, for the text.
+inline TTriggerSave DataTriggerSet(uint32_t lengthTrigger, std::string_view text)
+{
+    TTriggerSave saved;
+    saved.LengthTrigger = lengthTrigger;
+    TDataTrigger trigger;
+    trigger.TriggerHandle = 8;
+    trigger.Length = int32_t(text.size());
+    text.copy(trigger.Text, sizeof trigger.Text);
+    saved.Data.push_back(trigger);
+    return saved;
+}
 
 class FakeDispatcher : public TSerBaseDispatcher {
 public:

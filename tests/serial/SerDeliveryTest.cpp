@@ -1,6 +1,7 @@
 #include "serial/SerWin32.h"
 #include "serial/SerWindow.h"
 
+#include "FakeDispatcher.h"
 #include "Pty.h"
 #include "Pump.h"
 
@@ -12,8 +13,8 @@
 
 #include <dirent.h>
 
+#include <atomic>
 #include <chrono>
-#include <cstring>
 #include <functional>
 #include <thread>
 
@@ -140,13 +141,7 @@ TEST_F(DeliveryTest, UnreadBytesStayWithoutAnotherAvailUntilMoreArrive)
 
 TEST_F(DeliveryTest, DataTriggerFiresOncePerMatch)
 {
-    TTriggerSave saved;
-    TDataTrigger ok;
-    ok.TriggerHandle = 8;
-    ok.Length = 3;
-    std::memcpy(ok.Text, "OK\r", 3);
-    saved.Data.push_back(ok);
-    d->RestoreTriggers(saved);
+    d->RestoreTriggers(DataTriggerSet(0, "OK\r"));
     onMessage = [this](const Message &m) { ReadOffered({m.msg, m.msg == SerMsg::Data ? m.lParam & 0xFFFF : m.wParam, 0}); };
 
     pty.write("xxOK\r");
@@ -168,14 +163,7 @@ TEST_F(DeliveryTest, DataTriggerFiresOncePerMatch)
 
 TEST_F(DeliveryTest, AvailBeforeTheMatchedStringThenTheDataMessage)
 {
-    TTriggerSave saved;
-    saved.LengthTrigger = 1;
-    TDataTrigger ok;
-    ok.TriggerHandle = 8;
-    ok.Length = 3;
-    std::memcpy(ok.Text, "OK\r", 3);
-    saved.Data.push_back(ok);
-    d->RestoreTriggers(saved);
+    d->RestoreTriggers(DataTriggerSet(1, "OK\r"));
     onMessage = [this](const Message &m) { ReadOffered({m.msg, m.msg == SerMsg::Data ? m.lParam & 0xFFFF : m.wParam, 0}); };
     pty.write("ab OK\r");
     ASSERT_TRUE(PumpUntil([&] { return Count(SerMsg::Data) == 1; }, 2s));
@@ -202,6 +190,91 @@ TEST_F(DeliveryTest, TimerTriggerFiresOnceAfterItsTicks)
     ASSERT_EQ(d->SetTimerTrigger(handle, 0, true), 0);   // reuses its last ticks
     ASSERT_TRUE(PumpUntil([&] { return Count(SerMsg::Timer) == 2; }, 2s));
     EXPECT_EQ(d->SetTimerTrigger(16, 1, true), SerCode::BadTriggerHandle);
+}
+
+TEST_F(DeliveryTest, TimerReArmedAtEveryFiringKeepsFiringWhileStringWaitsComeAndGo)
+{
+    const int32_t timer = d->AddTimerTrigger();
+    onMessage = [&](const Message &) { d->SetTimerTrigger(timer, -1, true); };   // due again at once
+    ASSERT_EQ(d->SetTimerTrigger(timer, -1, true), 0);
+    // After each firing the GUI thread runs short string waits, one after the other, while the dispatcher
+    // thread checks the timer again. A firing lost to a wait would stop the timer for good.
+    int fired = 0;
+    auto lastFiring = std::chrono::steady_clock::now();
+    while (fired < 200 && std::chrono::steady_clock::now() - lastFiring < 1s) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents);
+        if (Count(SerMsg::Timer) == fired)
+            continue;
+        fired = Count(SerMsg::Timer);
+        lastFiring = std::chrono::steady_clock::now();
+        for (const auto until = lastFiring + 200us; std::chrono::steady_clock::now() < until;)
+            if (!d->SwapDispatching(true))
+                d->SwapDispatching(false);
+    }
+    EXPECT_EQ(fired, 200);
+}
+
+TEST(DeliveryPutOff, ATriggerThatAStringWaitPutsOffFiresOnceTheWaitEnds)
+{
+    // The check runs while the flag is held, as when a string wait begins between the dispatcher thread's
+    // test of the flag and the delivery. Nothing is delivered then, and nothing may be used up.
+    struct Case {
+        const char *what;
+        std::function<void(FakeDispatcher &)> arm;
+        bool (*check)(TSerBaseDispatcher &);
+        std::vector<uint32_t> messages;
+    };
+    const Case cases[] = {
+        {"timer",
+         [](FakeDispatcher &f) { f.SetTimerTrigger(f.AddTimerTrigger(), -1, true); },
+         &TSerDispatcherProbe::CheckTimerTriggers, {SerMsg::Timer}},
+        {"output sent",
+         [](FakeDispatcher &f) {
+             f.SetStatusTrigger(f.AddStatusTrigger(StatusKind::OutSent), 0, true);
+             f.PutChar('x');
+         },
+         &TSerDispatcherProbe::CheckStatusTriggers, {SerMsg::Status}},
+        {"data with the bytes before it",
+         [](FakeDispatcher &f) {
+             f.RestoreTriggers(DataTriggerSet(1, "OK"));
+             f.input = {'a', 'b', 'O', 'K'};
+             TSerDispatcherProbe::ReadIntoRing(f);
+         },
+         &TSerDispatcherProbe::CheckDataTriggers, {SerMsg::Avail, SerMsg::Data}},
+    };
+    for (const Case &c : cases) {
+        FakeDispatcher f;
+        ASSERT_EQ(f.OpenPort({}), 0);
+        std::vector<uint32_t> messages;
+        TSerWindow window {[&](uint32_t msg, uint32_t wParam, int32_t lParam) {
+            messages.push_back(msg);
+            uint8_t byte;
+            const uint32_t offered = msg == SerMsg::Data ? uint32_t(lParam & 0xFFFF) : msg == SerMsg::Avail ? wParam : 0;
+            for (uint32_t n = 0; n < offered; ++n)
+                f.GetChar(byte);
+        }};
+        f.UpdateHandlerService(1);
+        f.RegisterWindowHandler(&window);
+        c.arm(f);
+        // Deliveries wait for the GUI thread, so the checks run on a thread of their own.
+        const auto checkOffThread = [&] {
+            std::atomic<bool> finished = false;
+            std::thread check([&] {
+                c.check(f);
+                finished = true;
+            });
+            PumpUntil([&] { return finished.load(); }, 5s);
+            check.join();
+        };
+        f.SwapDispatching(true);
+        checkOffThread();
+        EXPECT_TRUE(messages.empty()) << c.what;
+        f.SwapDispatching(false);
+        checkOffThread();
+        EXPECT_EQ(messages, c.messages) << c.what;
+        checkOffThread();
+        EXPECT_EQ(messages, c.messages) << c.what << ": once";
+    }
 }
 
 TEST_F(DeliveryTest, StatusTriggersForOutputSentAndEmptyOutput)
@@ -244,6 +317,38 @@ TEST_F(DeliveryTest, TriggerRegistryHandlesAndCodes)
     EXPECT_EQ(saved.Timers.size(), 4095u);
     d->ClearTriggers();
     EXPECT_EQ(d->AddTimerTrigger(), 8);
+}
+
+TEST_F(DeliveryTest, BytesAreHandedOutOnceAcrossADeliveryTimeOut)
+{
+    // The first handler outlasts the delivery's time-out of 3 s and reads on, byte by byte, while the
+    // dispatcher thread ends the delivery; each byte must still be handed out once.
+    std::string sent(4000, '\0');
+    for (size_t i = 0; i < sent.size(); ++i)
+        sent[i] = char(i % 251);
+    bool first = true;
+    onMessage = [&](const Message &m) {
+        if (!first)
+            return ReadOffered(m);
+        first = false;
+        const auto start = std::chrono::steady_clock::now();
+        ReadOffered({m.msg, 1, 0});
+        std::this_thread::sleep_until(start + 2950ms);
+        uint8_t c;
+        while (d->GetChar(c) == 0) {
+            read += char(c);
+            for (const auto until = std::chrono::steady_clock::now() + 25us; std::chrono::steady_clock::now() < until;) {
+            }
+        }
+    };
+    pty.write(sent.substr(0, sent.size() - 1));
+    ASSERT_TRUE(PumpUntil([&] { return d->InBuffUsed() == sent.size() - 1; }, 2s));
+    d->SetLengthTrigger(1);
+    pty.write(sent.substr(sent.size() - 1));
+    ASSERT_TRUE(PumpUntil([&] { return read.size() >= sent.size(); }, 6s)) << read.size();
+    PumpFor(100ms);
+    EXPECT_TRUE(read == sent) << read.size();
+    EXPECT_EQ(d->InBuffUsed(), 0u);
 }
 
 TEST_F(DeliveryTest, CloseFromInsideAHandlerIsDeferred)

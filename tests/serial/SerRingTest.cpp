@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 
 namespace {
@@ -157,13 +158,91 @@ TEST_F(RingTest, LineErrorsAreCollectedAndReportedInOrder)
     EXPECT_EQ(d.GetLineError(), 0);
 }
 
-TEST_F(RingTest, ModemStatusKeepsChangeBitsUntilChecked)
+TEST_F(RingTest, ModemChangeBitsStayUntilTheirCheckClearsThem)
 {
-    d.modem = 0x30;   // CTS and DSR
-    EXPECT_EQ(d.GetModemStatus(0xFF), 0x30);
-    EXPECT_TRUE(d.CheckCTS());
-    EXPECT_TRUE(d.CheckDSR());
-    EXPECT_FALSE(d.CheckDCD());
+    using Check = bool (TSerBaseDispatcher::*)();
+    struct Step {
+        const char *what;
+        uint8_t levels;
+        uint32_t event;
+        uint8_t status;   // levels and change bits after the event
+        Check check;
+        bool answer;
+        uint8_t statusAfter;
+    };
+    const Step steps[] = {
+        {"CTS, DSR and DCD rise", 0xB0, DevEvent::Cts | DevEvent::Dsr | DevEvent::Rlsd, 0xBB,
+         &TSerBaseDispatcher::CheckCTS, true, 0xBA},
+        {"an event without a change", 0xB0, DevEvent::Cts, 0xBA, &TSerBaseDispatcher::CheckDSR, true, 0xB8},
+        {"DCD falls", 0x30, DevEvent::Rlsd, 0x38, &TSerBaseDispatcher::CheckDCD, false, 0x30},
+        {"CTS falls", 0x20, DevEvent::Cts, 0x21, &TSerBaseDispatcher::CheckCTS, false, 0x20},
+        {"ring", 0x20, DevEvent::Ring, 0x24, &TSerBaseDispatcher::CheckRingEdge, true, 0x20},
+        {"no ring since", 0x20, DevEvent::Dsr, 0x20, &TSerBaseDispatcher::CheckRingEdge, false, 0x20},
+    };
+    EXPECT_EQ(d.GetModemStatus(0xFF), 0);
+    for (const Step &step : steps) {
+        d.modem = step.levels;
+        TSerDispatcherProbe::HandleDeviceEvent(d, step.event);
+        EXPECT_EQ(d.GetModemStatus(0xFF), step.status) << step.what;
+        EXPECT_EQ((d.*step.check)(), step.answer) << step.what;
+        EXPECT_EQ(d.GetModemStatus(0xFF), step.statusAfter) << step.what;
+    }
+}
+
+TEST_F(RingTest, ModemAndLineErrorTriggersFireOncePerArming)
+{
+    const int32_t cts = d.AddStatusTrigger(StatusKind::ModemStatus);
+    const int32_t errors = d.AddStatusTrigger(StatusKind::LineError);
+    const int32_t lineBreak = d.AddStatusTrigger(StatusKind::LineError);
+    const std::pair<const char *, std::pair<int32_t, uint16_t>> triggers[] = {
+        {"CTS ", {cts, 0x10}}, {"errors ", {errors, 2 | 4}}, {"break ", {lineBreak, 8}}};   // option bits
+    const auto armed = [this](int32_t handle) {
+        TTriggerSave saved;
+        d.SaveTriggers(saved);
+        return std::any_of(saved.Status.begin(), saved.Status.end(),
+                           [handle](const TStatusTrigger &t) { return t.TriggerHandle == handle && t.Armed; });
+    };
+    struct Step {
+        const char *what;
+        std::string arm;   // armed before the step
+        uint8_t levels;
+        uint32_t errorBits, event;
+        std::string fired;
+    };
+    const Step steps[] = {
+        {"DSR rises", "CTS errors break ", 0x20, 0, DevEvent::Dsr, ""},
+        {"CTS rises", "", 0x30, 0, DevEvent::Cts, "CTS "},
+        {"CTS falls before it is armed again", "", 0x20, 0, DevEvent::Cts, ""},
+        {"armed at the low level, CTS rises", "CTS ", 0x30, 0, DevEvent::Cts, "CTS "},
+        {"armed at the high level, DSR falls", "CTS ", 0x10, 0, DevEvent::Dsr, ""},
+        {"CTS falls", "", 0x00, 0, DevEvent::Cts, "CTS "},
+        {"an overrun is not watched", "", 0x00, LineErr::Overrun, DevEvent::Err, ""},
+        {"parity error", "", 0x00, LineErr::Parity, DevEvent::Err, "errors "},
+        {"framing error before it is armed again", "", 0x00, LineErr::Frame, DevEvent::Err, ""},
+        {"break", "", 0x00, LineErr::Break, DevEvent::Break, "break "},
+        {"framing error, armed again", "errors ", 0x00, LineErr::Frame, DevEvent::Err, "errors "},
+    };
+    for (const Step &step : steps) {
+        std::string wasArmed;
+        for (const auto &[name, trigger] : triggers) {
+            if (step.arm.find(name) != std::string::npos) {
+                ASSERT_EQ(d.SetStatusTrigger(trigger.first, trigger.second, true), 0);
+            }
+            if (armed(trigger.first))
+                wasArmed += name;
+        }
+        d.modem = step.levels;
+        d.errorBits = step.errorBits;
+        TSerDispatcherProbe::HandleDeviceEvent(d, step.event);
+        std::string fired;
+        for (const auto &[name, trigger] : triggers)
+            if (wasArmed.find(name) != std::string::npos && !armed(trigger.first))
+                fired += name;
+        EXPECT_EQ(fired, step.fired) << step.what;
+        // Read as the status-light controller does, which clears them.
+        d.GetLineError();
+        d.CheckLineBreak();
+    }
 }
 
 TEST_F(RingTest, FlowLimitsAreChecked)
@@ -184,4 +263,43 @@ TEST_F(RingTest, FlowLimitsAreChecked)
     EXPECT_EQ(d.SWFlowDisable(), 0);
     EXPECT_EQ(d.GetFlowOptions(hw, sw, xon, xoff), 0);
     EXPECT_EQ(sw, 0u);
+}
+
+TEST_F(RingTest, AFullRingIsScannedOnce)
+{
+    // The ring is filled exactly, starting at its first index or further on; head and tail then meet.
+    struct Case {
+        const char *what;
+        uint32_t readFirst;
+        uint32_t lengthTrigger;
+        bool dataTrigger;
+    };
+    const Case cases[] = {
+        {"one match", 0, 0, true},
+        {"one match, ring turned", 100, 0, true},
+        {"unread bytes for the length trigger", 0, 1, false},
+        {"unread bytes for the length trigger, ring turned", 100, 1, false},
+    };
+    for (const Case &c : cases) {
+        FakeDispatcher f;
+        ASSERT_EQ(f.OpenPort({}), 0);
+        f.RestoreTriggers(DataTriggerSet(c.lengthTrigger, c.dataTrigger ? "OK" : ""));
+        if (c.readFirst) {
+            f.input.assign(c.readFirst, 'x');
+            TSerDispatcherProbe::ReadIntoRing(f);
+            while (TSerDispatcherProbe::CheckDataTriggers(f)) {
+            }
+            f.FlushInBuffer();
+        }
+        std::string bytes(RxRingSize, 'x');
+        bytes.replace(5000, 2, "OK");
+        f.input.assign(bytes.begin(), bytes.end());
+        TSerDispatcherProbe::ReadIntoRing(f);
+        ASSERT_EQ(f.InBuffUsed(), RxRingSize) << c.what;
+        // Without handlers a delivery reads nothing; each check that delivers says so.
+        int deliveries = 0;
+        for (int check = 0; check < 4; ++check)
+            deliveries += TSerDispatcherProbe::CheckDataTriggers(f);
+        EXPECT_EQ(deliveries, 1) << c.what;
+    }
 }

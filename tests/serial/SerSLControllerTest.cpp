@@ -337,3 +337,24 @@ TEST(ControllerLines, LineLightsFollowTheLinesAndEventLightsFlash)
     EXPECT_EQ(TriggerCount(port), 0u);
     unsetenv("SERIAL_COM7");
 }
+
+TEST_F(ControllerTest, TransmitLightGoesOutThroughManyShortStringWaits)
+{
+    port.SetOpen(true);
+    controller->SetMonitoring(true);
+    // String waits that find nothing come and go on the GUI thread while the light flashes: the deliveries
+    // they put off come later, none is lost.
+    for (int cycle = 0; cycle < 20; ++cycle) {
+        port.PutString("x");
+        bool wasLit = false;
+        const auto deadline = std::chrono::steady_clock::now() + 2s;
+        while (!(wasLit && !tx.Lit()) && std::chrono::steady_clock::now() < deadline) {
+            port.WaitForString("?", -1, false, false);
+            QCoreApplication::processEvents(QEventLoop::AllEvents);
+            wasLit = wasLit || tx.Lit();
+        }
+        ASSERT_TRUE(wasLit) << "cycle " << cycle;
+        ASSERT_FALSE(tx.Lit()) << "cycle " << cycle;
+        EXPECT_EQ(pty.read(2s, 1), "x") << "cycle " << cycle;
+    }
+}

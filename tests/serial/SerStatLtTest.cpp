@@ -2,7 +2,9 @@
 
 #include "Pump.h"
 
+#include <QHBoxLayout>
 #include <QImage>
+#include <QLabel>
 #include <QPainter>
 #include <QWidget>
 
@@ -90,8 +92,21 @@ TEST(StatusLight, GlyphHalvesShowLitAndUnlitWithTheTopLeftColourTransparent)
     light.SetGlyph(QImage());
     EXPECT_EQ(light.size(), QSize(13, 13));
     ExpectPixels(backdrop.Render(light), {{6, 6, Green}, {0, 0, White}}, "without glyph");
-    light.resize(20, 10);
-    EXPECT_EQ(light.size(), QSize(20, 10));
+}
+
+TEST(StatusLight, LayoutsNeitherSqueezeNorStretchALight)
+{
+    for (const QSize window : {QSize(20, 8), QSize(300, 200)}) {
+        QWidget parent;
+        auto *row = new QHBoxLayout(&parent);
+        auto *label = new QLabel("Status");
+        auto *light = new TSerStatusLight;
+        row->addWidget(label, 1);
+        row->addWidget(light, 1);
+        parent.resize(window);
+        parent.show();
+        EXPECT_EQ(light->size(), QSize(13, 13)) << window.width() << "x" << window.height();
+    }
 }
 
 TEST(StatusLight, ColourChangesRepaintOnlyWhenTheyShow)

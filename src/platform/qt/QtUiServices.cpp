@@ -1,6 +1,7 @@
 #include "QtUiServices.h"
 
 #include "Cp1252.h"
+#include "FileNameText.h"
 
 #include <QApplication>
 #include <QFileDialog>
@@ -12,10 +13,10 @@ namespace {
 
 QWidget *dialogParent() { return QApplication::activeWindow(); }
 
-// Message texts use CR or CR LF as line breaks.
+// Message texts use CR or CR LF as line breaks; a file name in them reads as the file system names it.
 QString messageText(const std::string &text)
 {
-    QString t = FromCp1252(text);
+    QString t = FromTextWithFileNames(text);
     t.replace(QLatin1String("\r\n"), QLatin1String("\n"));
     t.replace(QLatin1Char('\r'), QLatin1Char('\n'));
     return t;
@@ -23,7 +24,7 @@ QString messageText(const std::string &text)
 
 std::optional<std::string> runFileDialog(const FileDialogRequest &request, QFileDialog::AcceptMode mode)
 {
-    QFileDialog dialog(dialogParent(), FromCp1252(request.title), FromCp1252(request.initialDir));
+    QFileDialog dialog(dialogParent(), FromCp1252(request.title), FromFileName(request.initialDir));
     dialog.setAcceptMode(mode);
     dialog.setFileMode(mode == QFileDialog::AcceptSave ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
     dialog.setOption(QFileDialog::DontConfirmOverwrite);   // the program asks its own question
@@ -31,9 +32,9 @@ std::optional<std::string> runFileDialog(const FileDialogRequest &request, QFile
     if (!request.filter.empty()) dialog.setNameFilter(DialogNameFilters(request.filter));
     if (!request.defaultExt.empty()) dialog.setDefaultSuffix(FromCp1252(request.defaultExt));
     if (!request.fileName.empty() && request.fileName.find('*') == std::string::npos)
-        dialog.selectFile(FromCp1252(request.fileName));
+        dialog.selectFile(FromFileName(request.fileName));
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
-    return ToCp1252(dialog.selectedFiles().first());
+    return ToFileName(dialog.selectedFiles().first());
 }
 
 } // namespace
@@ -45,7 +46,8 @@ QString DialogNameFilters(const std::string &filter)
     for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
         QStringList patterns;
         for (const QString &p : parts[i + 1].split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
-            QString pattern = p.trimmed();
+            // "*.*" means every file, also one without a dot in its name.
+            QString pattern = p.trimmed() == QLatin1String("*.*") ? QStringLiteral("*") : p.trimmed();
             patterns << pattern;
             if (pattern.toLower() != pattern) patterns << pattern.toLower();
             if (pattern.toUpper() != pattern) patterns << pattern.toUpper();

@@ -14,5 +14,5 @@ public:
     std::optional<std::string> OpenFileName(const FileDialogRequest &request) override;
 };
 
-// Turns a "Description|*.a;*.b|..." filter into the dialog's form; patterns match in either case.
+// Turns a "Description|*.a;*.b|..." filter into the dialog's form; patterns match in either case, "*.*" every file.
 QString DialogNameFilters(const std::string &filter);

@@ -1,0 +1,33 @@
+// Saves a picture of every window of the program and of the download library, with content, into a folder.
+// Usage: corvane_screenshots [folder]   (run with QT_QPA_PLATFORM=offscreen where there is no display)
+
+#include "WindowTour.h"
+
+#include <QApplication>
+#include <QDir>
+
+#include <iostream>
+
+int main(int argc, char **argv)
+{
+    QApplication app(argc, argv);
+    const QString folder = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("screenshots");
+    if (!QDir().mkpath(folder)) {
+        std::cerr << "cannot create " << folder.toStdString() << "\n";
+        return 1;
+    }
+    testsupport::WindowTour tour;
+    if (!tour.connected()) {
+        std::cerr << "the main window did not connect to the reader simulator\n";
+        return 1;
+    }
+    int failed = 0;
+    tour.visit([&](const std::string &name, QWidget &window) {
+        const QString file = QDir(folder).filePath(QString::fromStdString(name) + ".png");
+        if (window.grab().save(file))
+            std::cout << file.toStdString() << "\n";
+        else
+            ++failed;
+    });
+    return failed == 0 ? 0 : 1;
+}

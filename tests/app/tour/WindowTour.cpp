@@ -1,0 +1,228 @@
+#include "WindowTour.h"
+
+#include "Pump.h"
+#include "ReaderConfigStore.h"
+#include "app/About.h"
+#include "app/CVMain.h"
+#include "app/Setup.h"
+#include "app/Splash.h"
+#include "download/TRSBase.h"
+#include "download/TRSMain.h"
+#include "download/TRSProg.h"
+#include "download/Trsdev.h"
+#include "editor/CompCfg.h"
+#include "editor/DBEditForm.h"
+#include "editor/DBFile.h"
+#include "editor/DBForm.h"
+#include "editor/EditForm.h"
+#include "editor/FileBrowser.h"
+#include "editor/LoadCfgForm.h"
+#include "editor/Overflow.h"
+#include "editor/StrEdit.h"
+#include "editor/TplForm.h"
+#include "editor/Xsbedit.h"
+#include "link/AutoScan.h"
+#include "link/CVComm.h"
+#include "link/CommForm.h"
+#include "link/MacroForm.h"
+#include "link/TermForm.h"
+#include "model/Settings.h"
+#include "model/SettingsModule.h"
+#include "model/Template.h"
+#include "link/Led.h"
+#include "serial/SerSelCom.h"
+#include "serial/SerStatLt.h"
+
+#include <QComboBox>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenu>
+#include <QProgressBar>
+#include <QTreeWidget>
+#include <QTableWidget>
+
+#include <cstdlib>
+
+using namespace std::chrono_literals;
+
+namespace testsupport {
+
+namespace {
+
+// Twelve pages, more than one row of tabs holds: a first page with a header and an overflow entry, a second with
+// a text and a 16-bit pair, then one option each.
+std::string TourTemplate()
+{
+    std::string t = "STR: Test reader M100,M100.HLP,Reader of the window tour\r\n"
+                    "PAG: General\r\nHDR: Beeper\r\nENT: Beep,1B4141=On,01\r\nVAL: Off,00\r\nVAL: On,01\r\n"
+                    "HDR: Timing\r\nENT: ~Overflow,1B4142=$12,12\r\nHEX: 10..1F\r\n"
+                    "PAG: Codes\r\nENT: Prefix[1],1B4241=A,41\r\nCHR: 00..FF\r\nENT: Prefix[2],1B4242=B,42\r\n"
+                    "CHR: 00..FF\r\nENT: Prefix[3],1B4243=C,43\r\nCHR: 00..FF\r\nENT: Prefix[4],1B4244=D,44\r\n"
+                    "CHR: 00..FF\r\nENT: WidthLSB,1B4245=$E8,E8\r\nHEX: 00..FF\r\nENT: WidthMSB,1B4246=$03,03\r\n"
+                    "HEX: 00..FF\r\n";
+    const char *const pages[] = {"Symbologies", "Interface", "Trigger", "Output", "Security", "Timeouts",
+                                 "Illumination", "Decoding", "Keyboard", "Extras"};
+    char letter = 'C';
+    for (const char *page : pages) {
+        const std::string hex = "1B" + std::to_string(letter - 'A' + 41);
+        t += std::string("PAG: ") + page + "\r\nENT: " + page + " mode," + hex + "41=Off,00\r\nVAL: Off,00\r\n"
+             "VAL: On,01\r\nVAL: Automatic,02\r\n";
+        ++letter;
+    }
+    return t;
+}
+
+ReaderConfigStore TourRecords()
+{
+    ReaderConfigStore records {readerRecord("AA", 1),   readerRecord("AB", 0x14), readerRecord("BA", 'T'),
+                               readerRecord("BB", 'o'), readerRecord("BC", ' '),  readerRecord("BD", '\r'),
+                               readerRecord("BE", 0x20), readerRecord("BF", 0x03)};
+    for (char letter = 'C'; letter < 'C' + 10; ++letter) records.apply(readerRecord(std::string {letter, 'A'}, 2));
+    return records;
+}
+
+// Shows the window, lets it settle and hands it on; deletes it afterwards.
+template <class Window>
+void Tour(const std::function<void(const std::string &, QWidget &)> &visit, const std::string &name, Window *window)
+{
+    window->show();
+    PumpFor(50ms);
+    visit(name, *window);
+    delete window;
+}
+
+} // namespace
+
+WindowTour::WindowTour()
+{
+    setenv("SERIAL_NO_DEFAULT_PORTS", "1", 1);
+    setenv("SERIAL_COM1", pty.devicePath().c_str(), 1);
+    const std::string dev = dir.path().string() + "/dev";
+    dir.write("dev/M100.TPL", TourTemplate());
+    dir.write("dev/BENCH.CFG", "M100.TPL    " + readerRecord("AA", 0) + readerRecord("AB", 0x15));
+    dir.write("CORVANE.INI", "[Port]\r\nPort=1\r\nBaud=9600\r\n[Misc]\r\nNoBmp=1\r\n[Overflow]\r\n"
+                             "SC-1=500,5,2,0,1,10\r\nSC-2=1000,1,1,0,1,2\r\n[M100]\r\nDevPath=" + dev +
+                             "\r\nDevTpl=M100.TPL\r\n");
+    dir.write("TARSEL.INI", "[General]\r\nTitle=Program download\r\n[Devices]\r\nHand reader=Hand\r\n"
+                            "Fixed reader=Fixed\r\n[Hand]\r\nProtocol=0\r\n[Fixed]\r\nProtocol=1\r\n");
+    TarselDir = dir.path().string();
+    sim.setFactory(TourRecords());
+    driver = std::make_unique<ReaderSimGuiDriver>(sim, pty.masterFd());
+
+    StartSettingsModule(dir.file("corvane"), "");
+    main = new TMainForm;
+    main->show();
+    main->CommBtnClick();
+    if (CommForm) CommForm->ConnBtnClick();
+    PumpFor(50ms);
+}
+
+WindowTour::~WindowTour()
+{
+    delete main;
+    EndSettingsModule();
+    TarselDir.clear();
+    driver.reset();
+}
+
+bool WindowTour::connected() const { return CommDM && CommDM->Connected && EditForm; }
+
+void WindowTour::visit(const std::function<void(const std::string &name, QWidget &window)> &visit)
+{
+    if (!connected()) return;
+    EditForm->TabSet->setCurrentIndex(1);
+    main->TermBtnClick();
+    PumpFor(50ms);
+    visit("main-window", *main);
+    visit("device-control", *CommForm);
+    visit("editor", *EditForm);
+    visit("terminal", *TermForm);
+    Tour(visit, "macro-editor", new TMacroForm(TermForm));
+
+    auto *decimal = new TXSBForm(EditForm);
+    decimal->SetValue(1000);
+    Tour(visit, "decimal-value", decimal);
+    auto *text = new TStrForm(EditForm);
+    text->SetText("To \r");
+    text->SetMarkedColumn(1);
+    text->show();
+    PumpFor(50ms);
+    visit("string-value", *text);
+    text->CharMenu->popup(text->Grid->mapToGlobal(QPoint(10, 10)));
+    PumpFor(50ms);
+    visit("character-menu", *text->CharMenu);
+    text->CharMenu->hide();
+    delete text;
+
+    auto *loadCfg = new TLoadCfgForm(EditForm);
+    loadCfg->Browser->SetDirectory(Settings.DevPath);
+    loadCfg->Browser->FileList->setCurrentRow(0);
+    loadCfg->ViewBtnClick();
+    Tour(visit, "load-configuration", loadCfg);
+    auto *loadTpl = new TTplForm(EditForm);
+    loadTpl->Browser->SetMask("*.TPL");
+    loadTpl->Browser->SetDirectory(Settings.DevPath);
+    loadTpl->PreviewFile(Settings.DevPath + "M100.TPL");
+    loadTpl->TplTree->expandAll();
+    Tour(visit, "load-template", loadTpl);
+    {
+        TDBFile db;
+        CfgDbRecord record;
+        record.Set(DbField::Device, "M100");
+        record.Set(DbField::SerialNo, "A1027");
+        record.SetDateTime(46000.5);
+        record.Set(DbField::Author, "Bench");
+        record.Set(DbField::Description, "Line 3, slow conveyor");
+        record.Set(DbField::TemplateName, "M100.TPL");
+        TDBFile::ListToData(record, {readerRecord("AA", 0), readerRecord("AB", 0x15)});
+        TDBFile::MakeKey(record);
+        db.Store(record);
+    }
+    auto *database = new TDBForm(EditForm, *Template);
+    Tour(visit, "database", database);
+    Tour(visit, "database-record", new TDBEditForm(EditForm));
+    auto *compare = new TCompForm(EditForm);
+    compare->CurBtnClick(TCompForm::LeftSide);
+    compare->DefBtnClick(TCompForm::RightSide);
+    Tour(visit, "compare", compare);
+    auto *overflow = new TOverForm(EditForm);
+    overflow->PageIndex = 0;
+    overflow->EntryIndex = 2;
+    overflow->ScanCombo->setCurrentIndex(0);
+    overflow->ScanComboChange();
+    overflow->MinCDEdit->setText("50");
+    overflow->MaxCDEdit->setText("300");
+    overflow->XEdit->setText("0.3");
+    overflow->Recalc();
+    Tour(visit, "overflow-calculator", overflow);
+
+    Tour(visit, "setup", new TSetupForm(main));
+    Tour(visit, "about", new TAboutBox(main, 0));
+    // Shown without the event loop running: its scan starts from the loop.
+    auto *scan = new TAutoForm(*CommDM, main);
+    scan->show();
+    for (int i = 1; i < 6; ++i) scan->Leds[std::size_t(i)]->SetValue("19200"[i - 1] - '0');
+    for (TSerStatusLight *light : {scan->ParEven, scan->Data8, scan->Stop1}) light->SetLit(true);
+    visit("auto-connect", *scan);
+    delete scan;
+    Tour(visit, "port-selection", new TComSelectForm(main));
+
+    auto *download = new TTRSForm(main);
+    download->SelectDevice("Hand reader");
+    download->SetPort(1, "9600,N,8,1");
+    download->show();
+    download->Log("Connecting to the loader of the hand reader on COM1 at 9600 baud, no parity, 8 data bits...");
+    download->Log("  TX: ESC L");
+    download->ShowStatus("CONNECTED");
+    PumpFor(50ms);
+    visit("download", *download);
+    ShowProgress(download, "Downloading PROGRAM.BIN...", 0, 100);
+    ProgForm->Bar->setValue(40);
+    PumpFor(50ms);
+    visit("download-progress", *ProgForm);
+    HideProgress();
+    delete download;
+    Tour(visit, "device-picker", new TDevForm(main));
+}
+
+} // namespace testsupport
