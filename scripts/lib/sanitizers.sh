@@ -11,7 +11,7 @@ run_asan_suite() {
   cmake --build build-asan -j"$(nproc)"
   ASAN_OPTIONS=halt_on_error=1:detect_leaks=1 \
   UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
-    ctest --test-dir build-asan --output-on-failure --no-tests=error -j"$(nproc)"
+    ctest --test-dir build-asan --output-on-failure --no-tests=error --timeout 300 -j"$(nproc)"
 }
 
 run_tsan_suite() {
@@ -21,7 +21,7 @@ run_tsan_suite() {
     --target serial_tests serial_gui_tests link_tests download_tests tarsel_module_tests
   # The module test without an application object unloads Qt with the module: nothing threaded to check there.
   TSAN_OPTIONS="halt_on_error=1:second_deadlock_stack=1:suppressions=$PWD/scripts/lib/tsan.supp" \
-    ctest --test-dir build-tsan --output-on-failure --no-tests=error -j"$(nproc)" -L '^(serial|link|download)$' \
+    ctest --test-dir build-tsan --output-on-failure --no-tests=error --timeout 300 -j"$(nproc)" -L '^(serial|link|download)$' \
       -E '^TarselModuleWithoutApplication\.'
 }
 

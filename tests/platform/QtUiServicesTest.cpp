@@ -10,6 +10,7 @@
 #include <QAbstractItemModel>
 #include <QDir>
 #include <QFileDialog>
+#include <QLineEdit>
 #include <QListView>
 #include <QTest>
 #include <gtest/gtest.h>
@@ -34,6 +35,21 @@ QStringList ListedNames(QFileDialog &dialog, const QString &expected)
     return names;
 }
 
+// Types the file's name into the dialog's name field and accepts, as a user does. (QFileDialog::selectFile leaves
+// the field alone while it has the keyboard focus, which the window gets or not depending on timing.) A dialog
+// that stays open is rejected, so that the test fails instead of waiting for ever.
+void PickAndAccept(QFileDialog &dialog, const QString &name)
+{
+    auto *field = dialog.findChild<QLineEdit *>("fileNameEdit");
+    ASSERT_NE(field, nullptr);
+    field->setText(name);
+    static_cast<QDialog &>(dialog).accept();   // QFileDialog's own accept() is protected
+    if (dialog.isVisible()) {
+        ADD_FAILURE() << "the dialog did not take " << name.toStdString();
+        dialog.reject();
+    }
+}
+
 } // namespace
 
 // Folders and names in UTF-8, as the system names files: the dialog opens in the folder, and the chosen name
@@ -48,8 +64,7 @@ TEST(QtUiServices, FileDialogsTakeAndGivePathsAsTheFileSystemNamesThem)
         std::string shownDir;
         testsupport::OnModal<QFileDialog> save([&](QFileDialog &dialog) {
             shownDir = ToFileName(dialog.directory().absolutePath());
-            dialog.selectFile(FromFileName(name));
-            static_cast<QDialog &>(dialog).accept();   // QFileDialog's own accept() is protected
+            PickAndAccept(dialog, FromFileName(name));
         });
         const std::optional<std::string> saved =
             ui.SaveFileName({"Save", folder, "*.cfg", "Configuration files|*.cfg", "cfg"});
@@ -60,8 +75,7 @@ TEST(QtUiServices, FileDialogsTakeAndGivePathsAsTheFileSystemNamesThem)
         QStringList listed;
         testsupport::OnModal<QFileDialog> load([&](QFileDialog &dialog) {
             listed = ListedNames(dialog, QString::fromUtf8(name));
-            dialog.selectFile(FromFileName(name));
-            static_cast<QDialog &>(dialog).accept();   // QFileDialog's own accept() is protected
+            PickAndAccept(dialog, FromFileName(name));
         });
         EXPECT_EQ(ui.OpenFileName({"Open", folder, "", "Configuration files|*.cfg", ""}), folder + "/" + name);
         EXPECT_TRUE(listed.contains(QString::fromUtf8(name))) << listed.join(", ").toStdString();
@@ -79,8 +93,7 @@ TEST(QtUiServices, AllFilesFilterListsNamesWithoutADot)
     QStringList listed;
     testsupport::OnModal<QFileDialog> pick([&](QFileDialog &dialog) {
         listed = ListedNames(dialog, "old.bin");
-        dialog.selectFile("firmware");
-        static_cast<QDialog &>(dialog).accept();   // QFileDialog's own accept() is protected
+        PickAndAccept(dialog, "firmware");
     });
     EXPECT_EQ(ui.OpenFileName({"Open", dir.path().string(), "", "AllFiles|*.*", ""}), dir.file("firmware"));
     EXPECT_EQ(listed.join(", ").toStdString(), "firmware, old.bin");
