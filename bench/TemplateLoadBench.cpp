@@ -54,4 +54,26 @@ void BM_LoadTemplate(benchmark::State &state)
 }
 BENCHMARK(BM_LoadTemplate)->Unit(benchmark::kMillisecond);
 
+// Hostile templates of growing size: one definition of n values used by n parameters, and n parameters whose
+// conditions name no entry. Both load in time linear in the file's size.
+void BM_LoadDefinitionUses(benchmark::State &state)
+{
+    const int n = int(state.range(0));
+    std::string text = "DEF: Many\r\n";
+    for (int i = 0; i < n; ++i) text += "VAL: v" + std::to_string(i) + ", 01\r\n";
+    text += "STR: T\r\nPAG: P\r\n";
+    for (int i = 0; i < n; ++i) text += "ENT: E" + std::to_string(i) + ",1B4141=x,00 @Missing=x\r\nDEF: Many\r\n";
+    testsupport::TempDir dir;
+    dir.write("USES.TPL", text);
+    Settings.DevPath = dir.path().string() + "/";
+    TTemplate tpl;
+    for (auto _ : state) {
+        if (!tpl.LoadFromFile("USES.TPL")) state.SkipWithError("template not loaded");
+        benchmark::DoNotOptimize(tpl.PageCount());
+    }
+    state.SetComplexityN(int64_t(text.size()));
+}
+BENCHMARK(BM_LoadDefinitionUses)->RangeMultiplier(4)->Range(256, 16384)->Unit(benchmark::kMillisecond)
+    ->Complexity(benchmark::oN);
+
 } // namespace

@@ -122,8 +122,8 @@ void TDBForm::buildControls()
     for (auto [button, item, handler] : {std::tuple {InsBtn, InsItem, &TDBForm::InsBtnClick},
                                          std::tuple {EditBtn, EditItem, &TDBForm::EditBtnClick},
                                          std::tuple {DelBtn, DelItem, &TDBForm::DelBtnClick}}) {
-        connect(button, &QToolButton::clicked, this, Guarded([this, handler] { (this->*handler)(); }));
-        connect(item, &QAction::triggered, this, Guarded([this, handler] { (this->*handler)(); }));
+        connect(button, &QToolButton::clicked, this, Guarded([this, h = handler] { (this->*h)(); }));
+        connect(item, &QAction::triggered, this, Guarded([this, h = handler] { (this->*h)(); }));
     }
     connect(OkBtn, &QPushButton::clicked, this, Guarded([this] { OkBtnClick(); }));
     connect(DBGrid, &TExtGrid::DblClick, this, Guarded([this] { OkBtnClick(); }));

@@ -160,7 +160,8 @@ void TTabRows::initStyleOption(QStyleOptionTab &option, int index) const
     option.rect = placed_[std::size_t(index)].rect;
     const int row = placed_[std::size_t(index)].row;
     const bool first = index == 0 || placed_[std::size_t(index - 1)].row != row;
-    const bool last = index + 1 == count() || placed_[std::size_t(index + 1)].row != row;
+    // While a tab is being added the placement lags one tab behind the texts.
+    const bool last = index + 1 >= int(placed_.size()) || placed_[std::size_t(index + 1)].row != row;
     option.position = first && last ? QStyleOptionTab::OnlyOneTab
                       : first       ? QStyleOptionTab::Beginning
                       : last        ? QStyleOptionTab::End

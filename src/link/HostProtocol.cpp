@@ -1,6 +1,7 @@
 // The reader's host-mode protocol: single commands with their replies, and the operations built from them.
 
 #include "CVComm.h"
+#include "HostReplies.h"
 
 #include "common/BsTypes.h"
 #include "common/Wrn.h"
@@ -20,9 +21,6 @@ constexpr int32_t kEEPROMSaveTicks = 72;
 constexpr int32_t kSettleTicks = 9;            // pause after host mode was entered
 constexpr int32_t kDumpPollTicks = 5;
 constexpr int kDumpSilentPolls = 11;           // 55 ticks without a byte end a dump
-constexpr std::size_t kMaxRecordLength = 80;
-constexpr std::size_t kMaxDumpRecords = 1024;  // what a configuration image can hold
-constexpr std::size_t kMaxDumpBytes = (kMaxDumpRecords + 1) * kMaxRecordLength;
 
 const std::string &Cmd(THostCommand c) { return HostCommands[c].str(); }
 
@@ -117,31 +115,18 @@ void TCommDM::Identify()
     std::string reply;
     for (uint32_t n = ComPort.InBuffUsed(); n > 0 && ComPort.CharReady(); --n) {
         const char c = char(ReadChar());
-        if (reply.size() < 255) reply += c;
+        if (reply.size() < kIdentReplyMax) reply += c;
     }
 
-    const bool extended = reply.find('#') != std::string::npos;
-    std::string name;
-    std::string message;
-    if (!extended) {
-        DeviceId = reply;
-        Settings.ModelName = StrBefore(reply, " ");
-        DeviceInfo = Trim(StrAfter(reply, " "));
-        ReadModelSettings(Settings.ModelName);
+    const TIdentReply id = ParseIdentReply(reply);
+    DeviceId = id.DeviceId;
+    Settings.ModelName = id.ModelName;
+    DeviceInfo = id.DeviceInfo;
+    ReadModelSettings(Settings.ModelName);
+    std::string name = id.TemplateName;
+    if (!id.Extended) {
         name = Cut(ReadModelTemplateName(Settings.ModelName, reply), 20);
         if (name.empty()) name = Cut(Settings.DevTpl, 20);
-    } else {
-        std::string rest = reply;
-        const std::string first = Cut(SplitLongStr(rest, "\r\n"), 40);
-        const std::string second = Cut(SplitLongStr(rest, "\r\n"), 40);
-        message = Cut(SplitLongStr(rest, "\r\n"), 255);
-        for (char &c : message)
-            if (c == '\\') c = '\r';
-        Settings.ModelName = Trim(StrAfter(first, "#"));
-        DeviceId = Settings.ModelName.str() + " " + second;
-        DeviceInfo = second;
-        name = Trim(Cut(StrBefore(first, "#"), 8)) + ".TPL";
-        ReadModelSettings(Settings.ModelName);
     }
 
     const bool found = !name.empty() && Template && Template->LoadFromFile(name);
@@ -151,7 +136,7 @@ void TCommDM::Identify()
         AddLog(std::string("Loading...") + (found ? "OK" : "NOT FOUND"), true);
     }
     AddLog("Info: " + DeviceInfo.str(), true);
-    if (extended) Ui().ShowInformation(message);
+    if (id.Extended) Ui().ShowInformation(id.Message);
 
     if (found) {
         Settings.DefTpl = name;
@@ -170,11 +155,10 @@ bool TCommDM::ReadConfig(std::vector<std::string> &list)
     if (!WaitReply(Cmd(hcDumpEndReply), DT(), ErrorText)) return false;
     AddLog("RX: <Configuration...>", false);
 
-    std::string line;
-    std::size_t count = 0, bytes = 0;
+    TDumpCollector dump(list);
     bool done = false;
     // A reader that streams without ever closing the dump is cut off after more than an image can hold.
-    while (!done && count <= kMaxDumpRecords && bytes <= kMaxDumpBytes && !QuitRequested()) {
+    while (!done && dump.WantsMore() && !QuitRequested()) {
         int polls = 0;
         while (!ComPort.CharReady() && polls < kDumpSilentPolls) {
             DelayTicks(kDumpPollTicks, true);
@@ -182,22 +166,14 @@ bool TCommDM::ReadConfig(std::vector<std::string> &list)
         }
         if (polls >= kDumpSilentPolls) break;   // silent, even when a byte arrives at that moment
 
-        const char b = char(ReadChar());
-        ++bytes;
-        if (b == '\n' && line == "\r") {
-            done = true;
-            AddLog("RX: <CR><LF>", false);
-            ShowStatus("OK - " + std::to_string(count) + " lines read");
-            break;
-        }
-        if ((b == '\r' && line.size() == 4) || (b == '\x1B' && line.size() >= 4)) {
-            list.push_back(line);
-            ++count;
-            line.clear();
-        }
-        if (line.size() < kMaxRecordLength) line += b;
+        done = dump.Take(char(ReadChar()));
     }
-    if (!done) ShowStatus("Failed - " + std::to_string(count) + " lines read");
+    if (done) {
+        AddLog("RX: <CR><LF>", false);
+        ShowStatus("OK - " + std::to_string(dump.Count()) + " lines read");
+    } else {
+        ShowStatus("Failed - " + std::to_string(dump.Count()) + " lines read");
+    }
     return done;
 }
 

@@ -14,9 +14,13 @@ namespace {
 // The first value line of the entry that covers the value: its text and code.
 bool CoveringItem(const TTplEnt &entry, uint8_t value, std::string &name, uint8_t &code)
 {
-    for (const TTplVal &v : entry.Items)
-        if (v.Covers(value)) return v.GetItem(value - v.First, name, code);
-    return false;
+    bool found = false;
+    entry.AnyValue([&](const TTplVal &v) {
+        if (!v.Covers(value)) return false;
+        found = v.GetItem(value - v.First, name, code);
+        return true;
+    });
+    return found;
 }
 
 } // namespace

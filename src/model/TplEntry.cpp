@@ -6,15 +6,36 @@
 #include "platform/Text.h"
 
 #include <algorithm>
+#include <stdexcept>
+
+const TTplVal &TTplDef::Values(int32_t i) const
+{
+    if (i >= 0)
+        for (const auto &run : runs_) {
+            if (std::size_t(i) < run->size()) return (*run)[std::size_t(i)];
+            i -= int32_t(run->size());
+        }
+    throw std::out_of_range("value line index out of range");
+}
 
 void TTplDef::AddValue(uint8_t kind, std::string_view body, std::string_view question)
 {
-    Items.push_back(MakeValueLine(kind, body, question));
+    if (runs_.empty() || runs_.back().use_count() > 1) runs_.push_back(std::make_shared<std::vector<TTplVal>>());
+    runs_.back()->push_back(MakeValueLine(kind, body, question));
+    ++count_;
+}
+
+void TTplDef::CopyValues(const TTplDef *def)
+{
+    if (!def || def == this) return;
+    runs_.insert(runs_.end(), def->runs_.begin(), def->runs_.end());
+    count_ += def->count_;
 }
 
 void TTplDef::Clear()
 {
-    Items.clear();
+    runs_.clear();
+    count_ = 0;
     Name = "";
 }
 
@@ -43,15 +64,13 @@ bool TTplCond::Evaluate() const
     return IsAnd;
 }
 
-void TTplEnt::CopyValues(const TTplDef *def)
-{
-    if (def) Items.insert(Items.end(), def->Items.begin(), def->Items.end());
-}
-
 int32_t TTplEnt::ValueCount() const
 {
     int64_t sum = 0;
-    for (const TTplVal &v : Items) sum += v.Count;
+    AnyValue([&](const TTplVal &v) {
+        sum += v.Count;
+        return false;
+    });
     return int32_t(std::min<int64_t>(sum, INT32_MAX));
 }
 
@@ -59,16 +78,17 @@ void TTplEnt::GetValueInfo(int32_t index, TTplValueInfo &info) const
 {
     info = TTplValueInfo {};
     if (index < 0) return;
-    for (const TTplVal &v : Items) {
-        if (index < v.Count) {
-            std::string name;
-            v.GetItem(index, name, info.Code);
-            info.Name = name;
-            info.Question = v.Question;
-            return;
+    AnyValue([&](const TTplVal &v) {
+        if (index >= v.Count) {
+            index -= v.Count;
+            return false;
         }
-        index -= v.Count;
-    }
+        std::string name;
+        v.GetItem(index, name, info.Code);
+        info.Name = name;
+        info.Question = v.Question;
+        return true;
+    });
 }
 
 bool TTplEnt::ValueIn(std::string_view list) const

@@ -19,13 +19,31 @@ public:
     explicit TTplDef(std::string_view name = {}) : Name(name) {}
 
     ShortStr<30> Name;
-    std::vector<TTplVal> Items;
 
-    int32_t Count() const { return int32_t(Items.size()); }
-    const TTplVal &Values(int32_t i) const { return Items.at(std::size_t(i)); }
+    int32_t Count() const { return count_; }
+    // Raises std::out_of_range for an index outside 0..Count-1.
+    const TTplVal &Values(int32_t i) const;
     // Appends a value line of kind trVal, trHex, trNum or trChr made from the line's body.
     void AddValue(uint8_t kind, std::string_view body, std::string_view question);
+    // Appends the value lines of the definition as they are now; nullptr does nothing. The lines are shared, not
+    // copied, so that a use costs the same whatever the size of the definition.
+    void CopyValues(const TTplDef *def);
     void Clear();
+    // Calls pred with each value line in order until it returns true; whether one did.
+    template <class Pred>
+    bool AnyValue(Pred pred) const
+    {
+        for (const auto &run : runs_)
+            for (const TTplVal &v : *run)
+                if (pred(v)) return true;
+        return false;
+    }
+
+private:
+    // Runs of lines in order. A run that another list shares is never changed: a line added after it starts a new
+    // run.
+    std::vector<std::shared_ptr<std::vector<TTplVal>>> runs_;
+    int32_t count_ = 0;
 };
 
 // One part of a condition: Name=values or Name<>values, values being a comma list of value texts.
@@ -53,7 +71,7 @@ public:
     bool Evaluate() const;
 };
 
-// A group header (Kind trHdr) or a parameter (Kind trEnt) of a page; its value lines are the inherited Items.
+// A group header (Kind trHdr) or a parameter (Kind trEnt) of a page; its value lines are the inherited ones.
 class TTplEnt : public TTplDef {
 public:
     using TTplDef::TTplDef;
@@ -74,8 +92,6 @@ public:
     int32_t GroupSize = 0;      // header: entries after it up to the next header
     int32_t DependentCount = 0; // condition parts that name this entry
 
-    // Appends a copy of each value line of the definition; nullptr does nothing.
-    void CopyValues(const TTplDef *def);
     // The number of values over all value lines.
     int32_t ValueCount() const;
     // The index-th value over all lines in order; an index out of range leaves `info` empty.

@@ -7,9 +7,8 @@
 
 TTplEnt *TTplPag::FindEntry(std::string_view name) const
 {
-    for (auto it = items_.rbegin(); it != items_.rend(); ++it)
-        if (SameText((*it)->Name.str(), name)) return it->get();
-    return nullptr;
+    const auto it = byName_.find(UpperCase(name));
+    return it == byName_.end() ? nullptr : it->second;
 }
 
 TTplEnt &TTplPag::AddEntry(std::string_view body, uint8_t kind, std::string_view question, int32_t helpContext)
@@ -28,6 +27,7 @@ TTplEnt &TTplPag::AddEntry(std::string_view body, uint8_t kind, std::string_view
     if (line.Condition) entry->Cond = std::make_unique<TTplCond>(*line.Condition, *this);
     entry->Index = Count();
     entry->Owner = this;
+    byName_[UpperCase(entry->Name.str())] = entry.get();
     items_.push_back(std::move(entry));
     return *items_.back();
 }
@@ -68,5 +68,6 @@ void TTplPag::Clear()
 {
     items_.clear();
     visible_.clear();
+    byName_.clear();
     Name = "";
 }

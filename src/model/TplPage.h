@@ -6,7 +6,9 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 class TTplPag {
@@ -37,4 +39,5 @@ public:
 private:
     std::vector<std::unique_ptr<TTplEnt>> items_;
     std::vector<TTplEnt *> visible_;
+    std::unordered_map<std::string, TTplEnt *> byName_;   // upper-cased name -> the last entry of that name
 };

@@ -3,6 +3,7 @@
 #include "SerErrno.h"
 #include "SerExcept.h"
 #include "SerPortMap.h"
+#include "SerStringMatch.h"
 #include "SerWin32.h"
 #include "SerWindow.h"
 
@@ -55,11 +56,6 @@ uint32_t SWFlowBits(TSWFlowOptions options)
     case TSWFlowOptions::swfBoth: return 3;
     default: return 0;
     }
-}
-
-char UpperChar(char c)
-{
-    return UpperCase(std::string_view(&c, 1))[0];
 }
 
 // While the port is not open, a state other than off and on is kept as off.
@@ -832,7 +828,6 @@ bool TSerCustomComPort::WaitForString(const std::string &s, int32_t timeout, boo
 {
     if (s.empty() || portState_ == TPortState::PortShuttingDown)
         return true;
-    const std::string wanted = s.substr(0, 255);
     TSerBaseDispatcher &dispatcher = RequireDispatcher();
     // No trigger is delivered while the wait reads the port itself; a close meanwhile is deferred. Both are
     // undone however the wait ends.
@@ -856,8 +851,7 @@ bool TSerCustomComPort::WaitForString(const std::string &s, int32_t timeout, boo
 
     TTickTimer timer;
     NewTimer(timer, timeout);
-    const char first = ignoreCase ? UpperChar(wanted[0]) : wanted[0];
-    size_t index = 0;
+    TSerStringMatch match(s, ignoreCase);
     bool matched = false;
     for (;;) {
         if (!IsOpen())
@@ -867,20 +861,11 @@ bool TSerCustomComPort::WaitForString(const std::string &s, int32_t timeout, boo
             return false;
         }
         if (CharReady()) {
-            char c = GetChar();
-            ++index;
-            char expected = wanted[index - 1];
+            const char c = GetChar();
             DoWaitChar(c);
             if (!*alive)
                 return false;
-            if (ignoreCase) {
-                c = UpperChar(c);
-                expected = UpperChar(expected);
-            }
-            if (c == expected && index == wanted.size())
-                matched = true;
-            else if (c != expected)
-                index = c == first ? 1 : 0;
+            matched = match.Take(c);
         } else if (!TimerExpired(timer)) {
             dispatcher.WaitForInput(int(std::min<int64_t>(5, TimerRemainingMs(timer) + 1)));
         }

@@ -2,12 +2,16 @@
 
 #include "common/AddonContract.h"
 
+#include <QCoreApplication>
+
 #include <dlfcn.h>
 
 #include <gtest/gtest.h>
 
 TEST(TarselModuleWithoutApplication, ExecuteReturnsAtOnce)
 {
+    // A Qt host, as the program is, so that the Qt libraries the module brings stay loaded after it goes.
+    ASSERT_EQ(QCoreApplication::instance(), nullptr);
     void *module = dlopen(TARSEL_MODULE, RTLD_NOW | RTLD_LOCAL);
     ASSERT_NE(module, nullptr) << dlerror();
     auto execute = reinterpret_cast<CvAddonExecute>(dlsym(module, CV_ADDON_ENTRY_NAME));

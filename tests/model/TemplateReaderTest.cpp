@@ -2,6 +2,9 @@
 
 #include "model/TplGrammar.h"
 
+#include <sys/resource.h>
+
+#include <chrono>
 #include <random>
 
 using Strings = std::vector<std::string>;
@@ -362,4 +365,35 @@ TEST_F(TemplateReaderTest, DamagedInputNeverBreaksLoading)
         }
         for (const std::string &record : tpl.GetConfiguration()) ASSERT_LE(record.size(), 6u);
     }
+}
+
+// Hostile templates: every parameter uses one large definition, or names in its condition an entry that is not
+// there. Neither costs more than the file's size in memory or time.
+TEST_F(TemplateReaderTest, LargeDefinitionUsesAndConditionsLoadInLinearTimeAndMemory)
+{
+    const auto peakRssKiB = [] {
+        rusage usage {};
+        getrusage(RUSAGE_SELF, &usage);
+        return usage.ru_maxrss;
+    };
+    std::string uses = "DEF: Many\n";
+    for (int i = 0; i < 2000; ++i) uses += "VAL: v" + std::to_string(i) + ", 01\n";
+    uses += "STR: T\nPAG: P\n";
+    for (int i = 0; i < 2000; ++i) uses += "ENT: E" + std::to_string(i) + ",010203=x,0\nDEF: Many\n";
+    const long rssBefore = peakRssKiB();
+    TTemplate shared;
+    ASSERT_TRUE(loadText(shared, uses));
+    EXPECT_LT(peakRssKiB() - rssBefore, 256 * 1024);   // copies of the lines took over 500 MB
+    ASSERT_EQ(shared.Pages(0).Entries(1999).Count(), 2000);
+    EXPECT_EQ(shared.Pages(0).Entries(1999).Values(1999).Name.str(), "v1999");
+
+    std::string conditions = "STR: T\nPAG: P\n";
+    for (int i = 0; i < 40000; ++i)
+        conditions += "ENT: E" + std::to_string(i) + ",010203=x,0 @Missing" + std::to_string(i) + "=x\n";
+    const auto start = std::chrono::steady_clock::now();
+    TTemplate conditional;
+    ASSERT_TRUE(loadText(conditional, conditions));
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
+    conditional.UpdateVisible();
+    EXPECT_EQ(conditional.Pages(0).VisibleCount(), 0);
 }

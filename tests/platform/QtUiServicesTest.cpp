@@ -35,14 +35,19 @@ QStringList ListedNames(QFileDialog &dialog, const QString &expected)
     return names;
 }
 
-// Types the name into the dialog's file name field, as a user does, and presses its accept button. (selectFile
-// leaves the field alone once it has the focus, which a loaded machine may give it first.)
-void ChooseFile(QFileDialog &dialog, const QString &name)
+// Types the file's name into the dialog's name field and accepts, as a user does. (QFileDialog::selectFile leaves
+// the field alone while it has the keyboard focus, which the window gets or not depending on timing.) A dialog
+// that stays open is rejected, so that the test fails instead of waiting for ever.
+void PickAndAccept(QFileDialog &dialog, const QString &name)
 {
     auto *field = dialog.findChild<QLineEdit *>("fileNameEdit");
     ASSERT_NE(field, nullptr);
     field->setText(name);
     static_cast<QDialog &>(dialog).accept();   // QFileDialog's own accept() is protected
+    if (dialog.isVisible()) {
+        ADD_FAILURE() << "the dialog did not take " << name.toStdString();
+        dialog.reject();
+    }
 }
 
 } // namespace
@@ -59,7 +64,7 @@ TEST(QtUiServices, FileDialogsTakeAndGivePathsAsTheFileSystemNamesThem)
         std::string shownDir;
         testsupport::OnModal<QFileDialog> save([&](QFileDialog &dialog) {
             shownDir = ToFileName(dialog.directory().absolutePath());
-            ChooseFile(dialog, FromFileName(name));
+            PickAndAccept(dialog, FromFileName(name));
         });
         const std::optional<std::string> saved =
             ui.SaveFileName({"Save", folder, "*.cfg", "Configuration files|*.cfg", "cfg"});
@@ -70,7 +75,7 @@ TEST(QtUiServices, FileDialogsTakeAndGivePathsAsTheFileSystemNamesThem)
         QStringList listed;
         testsupport::OnModal<QFileDialog> load([&](QFileDialog &dialog) {
             listed = ListedNames(dialog, QString::fromUtf8(name));
-            ChooseFile(dialog, FromFileName(name));
+            PickAndAccept(dialog, FromFileName(name));
         });
         EXPECT_EQ(ui.OpenFileName({"Open", folder, "", "Configuration files|*.cfg", ""}), folder + "/" + name);
         EXPECT_TRUE(listed.contains(QString::fromUtf8(name))) << listed.join(", ").toStdString();
@@ -88,7 +93,7 @@ TEST(QtUiServices, AllFilesFilterListsNamesWithoutADot)
     QStringList listed;
     testsupport::OnModal<QFileDialog> pick([&](QFileDialog &dialog) {
         listed = ListedNames(dialog, "old.bin");
-        ChooseFile(dialog, "firmware");
+        PickAndAccept(dialog, "firmware");
     });
     EXPECT_EQ(ui.OpenFileName({"Open", dir.path().string(), "", "AllFiles|*.*", ""}), dir.file("firmware"));
     EXPECT_EQ(listed.join(", ").toStdString(), "firmware, old.bin");

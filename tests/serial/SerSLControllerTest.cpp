@@ -52,6 +52,9 @@ struct ControllerTest : ::testing::Test {
         unsetenv("SERIAL_COM5");
         unsetenv("SERIAL_COM6");
     }
+    // A close while the dispatcher thread is delivering a trigger ends only once that delivery has been handled,
+    // and an open asked for meanwhile follows it: waits until the port is open again.
+    bool Reopened() { return PumpUntil([&] { return port.PortState() == TPortState::PortOpen; }, 2s); }
     // Input reaches the RX light and, through it, the port's own handler.
     void ExpectReceiveFlash(const std::string &bytes)
     {
@@ -116,6 +119,7 @@ TEST_F(ControllerTest, MonitoringAskedForWhileClosedStartsWhenThePortOpens)
     port.SetOpen(false);
     controller->SetMonitoring(false);
     port.SetOpen(true);
+    ASSERT_TRUE(Reopened());
     EXPECT_FALSE(controller->Monitoring());
     EXPECT_EQ(TriggerCount(port), 0u);
 }
@@ -130,6 +134,7 @@ TEST_F(ControllerTest, CloseAndReopenKeepTheTriggersFromPilingUp)
         port.SetOpen(false);
         ASSERT_FALSE(controller->Monitoring());
         port.SetOpen(true);
+        ASSERT_TRUE(Reopened()) << "cycle " << cycle;
         ASSERT_TRUE(controller->Monitoring());
         ASSERT_EQ(TriggerCount(port), count) << "cycle " << cycle;
     }
@@ -139,6 +144,7 @@ TEST_F(ControllerTest, CloseAndReopenKeepTheTriggersFromPilingUp)
     testsupport::Pty other;
     setenv("SERIAL_COM6", other.devicePath().c_str(), 1);
     port.SetComNumber(6);
+    ASSERT_TRUE(Reopened());
     EXPECT_TRUE(controller->Monitoring());
     EXPECT_EQ(TriggerCount(port), count);
     received.clear();
