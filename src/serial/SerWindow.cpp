@@ -7,6 +7,8 @@
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
+#include <string>
+#include <vector>
 
 struct TSerMessageEvent::Delivery {
     enum State { Pending, Running, Done, Cancelled };
@@ -21,7 +23,7 @@ namespace {
 // visible to race detectors too (Qt's own queue lock is outside their view).
 std::mutex postLock;
 
-void Post(QObject *receiver, TSerMessageEvent *event)
+void Post(QObject *receiver, QEvent *event)
 {
     std::lock_guard lock(postLock);
     QCoreApplication::postEvent(receiver, event);
@@ -29,10 +31,50 @@ void Post(QObject *receiver, TSerMessageEvent *event)
 
 } // namespace
 
+namespace {
+
+// Reports from the library's threads wait here for the GUI thread.
+std::mutex reportLock;
+std::vector<std::string> pendingReports;
+
+// Shows the waiting reports on the GUI thread.
+class TReportReceiver : public QObject {
+protected:
+    void customEvent(QEvent *) override
+    {
+        {
+            std::lock_guard lock(postLock);
+        }
+        std::vector<std::string> reports;
+        {
+            std::lock_guard lock(reportLock);
+            reports.swap(pendingReports);
+        }
+        for (const std::string &text : reports) ShowErrorReport(text);
+    }
+};
+
+QObject &ReportReceiver(QCoreApplication &app)
+{
+    static QObject *receiver = [&app] {
+        auto *r = new TReportReceiver;
+        r->moveToThread(app.thread());
+        return r;
+    }();
+    return *receiver;
+}
+
+} // namespace
+
 void PostErrorReport(const std::string &text)
 {
-    if (QCoreApplication *app = QCoreApplication::instance())
-        QMetaObject::invokeMethod(app, [text] { ShowErrorReport(text); }, Qt::QueuedConnection);
+    QCoreApplication *app = QCoreApplication::instance();
+    if (!app) return;
+    {
+        std::lock_guard lock(reportLock);
+        pendingReports.push_back(text);
+    }
+    Post(&ReportReceiver(*app), new QEvent(QEvent::User));
 }
 
 TSerMessageEvent::TSerMessageEvent(uint32_t message, uint32_t wParam, int32_t lParam,
