@@ -34,10 +34,8 @@ constexpr std::size_t kValueMax = 255;
 std::string portText()
 {
     const TSerComPort &port = CommDM->ComPort;
-    const int parity = int(port.Parity());
     return "COM" + std::to_string(port.ComNumber()) + "," + std::to_string(port.Baud()) + "," +
-           std::string(1, parity >= 0 && parity < 5 ? "NOEMS"[parity] : 'N') + "," + std::to_string(port.DataBits()) +
-           "," + std::to_string(port.StopBits());
+           ParityLetter(port.Parity()) + "," + std::to_string(port.DataBits()) + "," + std::to_string(port.StopBits());
 }
 
 std::string expandToken(std::string token)

@@ -39,7 +39,6 @@ const char *const kSevenBitWarning =
     "To assure proper configuration, select an 8-bit data size for the serial\r\n"
     "interface connection between Corvane and the scanner.";
 
-constexpr char kParityLetters[] = "NOEMS";
 constexpr int kLogLines = 200;
 constexpr QSize kClientSize(205, 328);
 
@@ -269,11 +268,10 @@ void TCommForm::UpdatePort()
 void TCommForm::ShowPortCaption()
 {
     const TSerComPort &port = CommDM->ComPort;
-    const int parity = int(port.Parity());
     PortGroup->setTitle(QStringLiteral("Port: COM%1,%2,%3%4%5")
                             .arg(port.ComNumber())
                             .arg(port.Baud())
-                            .arg(QChar(parity >= 0 && parity < 5 ? kParityLetters[parity] : '?'))
+                            .arg(QChar(ParityLetter(port.Parity(), '?')))
                             .arg(port.DataBits())
                             .arg(port.StopBits()));
 }

@@ -27,7 +27,6 @@ constexpr int FinishRetryMs = 10;
 constexpr uint32_t MaxTraceSize = 4000000;
 constexpr uint32_t MaxLogSize = 16000000;
 constexpr uint32_t EventWordOption = 4;
-constexpr char ParityLetters[] = "NOEMS";
 
 // What an open error adds to its text: the device tried, and for a refused permission what the user needs.
 std::string OpenFailureDetail(int comNumber, int32_t code)
@@ -126,9 +125,8 @@ void TSerCustomComPort::ApplyLine()
     const int32_t result = dispatcher_->SetLine(baud_, uint8_t(parity_), stopBits_, dataBits_);
     std::string detail;
     if (result == SerCode::ByteSizeRefused || result == SerCode::FormatRefused) {
-        const unsigned parity = unsigned(parity_) < 5 ? unsigned(parity_) : 0;
         detail = ": " + SerPortName(comNumber_) + " cannot take " + std::to_string(baud_) + ","
-                 + ParityLetters[parity] + std::to_string(dataBits_) + std::to_string(stopBits_);
+                 + ParityLetter(parity_) + std::to_string(dataBits_) + std::to_string(stopBits_);
     }
     CheckException(this, result, detail);
 }

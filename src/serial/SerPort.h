@@ -18,6 +18,11 @@ class TSerWindow;
 
 enum class TDeviceLayer : uint8_t { dlWin16, dlFossil, dlWin32, dlWinsock };   // dlWin32: the native tty layer
 enum class TParity : uint8_t { pNone, pOdd, pEven, pMark, pSpace };
+// The parity's letter in line-setting texts ("9600,N81"); `unknown` for a value outside the five.
+constexpr char ParityLetter(TParity parity, char unknown = 'N')
+{
+    return uint8_t(parity) < 5 ? "NOEMS"[uint8_t(parity)] : unknown;
+}
 enum class TTraceLogState : uint8_t { tlOff, tlOn, tlDump, tlAppend, tlClear, tlPause };
 enum class TTapiMode : uint8_t { tmNone, tmAuto, tmOn, tmOff };
 enum class TSWFlowOptions : uint8_t { swfNone, swfReceive, swfTransmit, swfBoth };
