@@ -1,6 +1,6 @@
 // CPU time an open port with no traffic uses: its three threads should sleep, not poll busily.
 
-#include "serial/SerWin32.h"
+#include "serial/SerTtyDispatcher.h"
 
 #include "Pty.h"
 

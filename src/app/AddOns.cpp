@@ -2,11 +2,11 @@
 
 #include "AddOns.h"
 
-#include "CVMain.h"
+#include "MainWindow.h"
 #include "common/AddonContract.h"
 #include "common/BsTypes.h"
 #include "common/Wrn.h"
-#include "link/CVComm.h"
+#include "link/ReaderLink.h"
 #include "model/HtmlHelp.h"
 #include "model/Settings.h"
 #include "model/SettingsModule.h"

@@ -1,6 +1,6 @@
 // The Multi menu: the readers of a multi-drop line, each reached by its own enter-host command.
 
-#include "CVMain.h"
+#include "MainWindow.h"
 
 #include "common/BsTypes.h"
 #include "common/ByteDisplay.h"

@@ -1,6 +1,6 @@
 #include "Program.h"
 
-#include "CVMain.h"
+#include "MainWindow.h"
 #include "Splash.h"
 #include "model/Settings.h"
 #include "model/SettingsModule.h"

@@ -1,7 +1,7 @@
 // Corvane: sets up barcode readers on a serial line.
 
 #include "Program.h"
-#include "editor/DBForm.h"
+#include "editor/DatabaseWindow.h"
 #include "editor/OleDate.h"
 #include "model/ConfigDump.h"
 #include "platform/HelpViewer.h"

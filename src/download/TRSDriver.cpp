@@ -2,8 +2,8 @@
 
 #include "DriverContract.h"
 #include "platform/DynamicLibrary.h"
-#include "TRSMain.h"
-#include "TRSProg.h"
+#include "DownloadWindow.h"
+#include "ProgressWindow.h"
 #include "TRSProtocol.h"
 #include "platform/ErrorReport.h"
 #include "platform/Paths.h"

@@ -1,8 +1,8 @@
 // The download window's transfers: confirmation, recent files and result report, and the built-in block and MTR
 // loader protocols.
 
-#include "TRSMain.h"
-#include "TRSProg.h"
+#include "DownloadWindow.h"
+#include "ProgressWindow.h"
 #include "TRSProtocol.h"
 #include "common/Wrn.h"
 #include "platform/Paths.h"

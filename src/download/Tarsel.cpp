@@ -3,8 +3,8 @@
 #define CV_BUILDING_ADDON
 #include "common/AddonContract.h"
 
-#include "download/TRSBase.h"
-#include "download/TRSExecute.h"
+#include "download/TarselSettings.h"
+#include "download/ExecuteParameters.h"
 #include "platform/ErrorReport.h"
 #include "platform/UiServices.h"
 #include "platform/qt/QtUiServices.h"

@@ -2,7 +2,7 @@
 
 #include "common/BsTypes.h"
 #include "common/ByteDisplay.h"
-#include "link/CVComm.h"
+#include "link/ReaderLink.h"
 #include "model/Settings.h"
 #include "model/Template.h"
 #include "platform/FileContents.h"

@@ -1,6 +1,6 @@
 #include "PrinterCanvas.h"
 
-#include "DBForm.h"
+#include "DatabaseWindow.h"
 #include "OleDate.h"
 #include "platform/qt/Cp1252.h"
 

@@ -1,7 +1,7 @@
 // Auto-connect: find the line settings the reader answers at.
 
 #include "AutoScan.h"
-#include "CVComm.h"
+#include "ReaderLink.h"
 
 #include <QApplication>
 

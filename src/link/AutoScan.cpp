@@ -2,14 +2,14 @@
 
 #include "platform/qt/ScreenPlacement.h"
 
-#include "CVComm.h"
-#include "Led.h"
+#include "ReaderLink.h"
+#include "SevenSegmentDigit.h"
 #include "model/Settings.h"
 #include "platform/ErrorReport.h"
 #include "platform/ScopedFlag.h"
 #include "serial/SerExcept.h"
 #include "serial/SerMisc.h"
-#include "serial/SerStatLt.h"
+#include "serial/SerStatusLight.h"
 
 #include <QApplication>
 #include <QFrame>

@@ -1,6 +1,6 @@
 // The reader's host-mode protocol: single commands with their replies, and the operations built from them.
 
-#include "CVComm.h"
+#include "ReaderLink.h"
 #include "HostReplies.h"
 
 #include "common/BsTypes.h"

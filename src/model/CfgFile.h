@@ -2,7 +2,7 @@
 // The configuration file (.cfg): the file name of the template it was made with, blank-padded to 12 bytes, then one
 // 4-byte record per parameter (3 code bytes and the value byte). No count, no checksum.
 
-#include "TplCfg.h"
+#include "ConfigImage.h"
 
 #include <cstddef>
 #include <stdexcept>

@@ -1,7 +1,7 @@
 #pragma once
 // The configuration dump DUMPCFG.TXT: a readable listing of configuration records for debugging.
 
-#include "TplCfg.h"
+#include "ConfigImage.h"
 
 #include <functional>
 #include <string>

@@ -2,7 +2,7 @@
 // The device template model: a reader model's pages, entries, value lists and conditions, read from a .TPL file,
 // and the configuration currently held for the device.
 
-#include "TplCfg.h"
+#include "ConfigImage.h"
 #include "TplEntry.h"
 #include "TplPage.h"
 #include "platform/ShortStr.h"

@@ -1,6 +1,6 @@
 #include "SerComPort.h"
 
-#include "SerSelCom.h"
+#include "SerPortSelectDialog.h"
 
 int TSerComPort::ShowPortPrompt()
 {

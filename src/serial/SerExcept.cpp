@@ -2,7 +2,7 @@
 
 #include "SerErrno.h"
 #include "SerMisc.h"
-#include "SerStrMgr.h"
+#include "SerStringTables.h"
 
 #include <cstdlib>
 #include <new>

@@ -4,7 +4,7 @@
 #include "SerExcept.h"
 #include "SerPortMap.h"
 #include "SerStringMatch.h"
-#include "SerWin32.h"
+#include "SerTtyDispatcher.h"
 #include "SerWindow.h"
 
 #include "platform/ErrorReport.h"

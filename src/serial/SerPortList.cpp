@@ -2,7 +2,7 @@
 
 #include "SerErrno.h"
 #include "SerPortMap.h"
-#include "SerWin32.h"
+#include "SerTtyDispatcher.h"
 
 bool SerPortPresent(int comNumber)
 {

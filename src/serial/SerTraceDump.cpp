@@ -1,7 +1,7 @@
 #include "SerTraceDump.h"
 
 #include "SerMisc.h"
-#include "SerStrMgr.h"
+#include "SerStringTables.h"
 
 #include "platform/Text.h"
 

@@ -4,11 +4,11 @@
 #include "ReaderSimGuiDriver.h"
 #include "ScriptedUi.h"
 #include "TempDir.h"
-#include "app/CVMain.h"
+#include "app/MainWindow.h"
 #include "app/Program.h"
-#include "link/CVComm.h"
-#include "link/CommForm.h"
-#include "link/TermForm.h"
+#include "link/ReaderLink.h"
+#include "link/DeviceControl.h"
+#include "link/TerminalWindow.h"
 #include "model/Settings.h"
 
 #include <QMdiArea>

@@ -1,6 +1,6 @@
 #include "WindowTour.h"
 #include "editor/EditForm.h"
-#include "serial/SerStatLt.h"
+#include "serial/SerStatusLight.h"
 
 #include <QAbstractScrollArea>
 #include <QMdiSubWindow>

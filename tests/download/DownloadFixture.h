@@ -8,8 +8,8 @@
 #include "Pump.h"
 #include "ScriptedUi.h"
 #include "TempDir.h"
-#include "download/TRSBase.h"
-#include "download/TRSMain.h"
+#include "download/TarselSettings.h"
+#include "download/DownloadWindow.h"
 #include "serial/SerMisc.h"
 
 #include <QApplication>

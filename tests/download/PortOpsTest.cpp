@@ -4,7 +4,7 @@
 #include "Pump.h"
 #include "serial/SerExcept.h"
 #include "serial/SerPort.h"
-#include "serial/SerWin32.h"
+#include "serial/SerTtyDispatcher.h"
 
 #include <gtest/gtest.h>
 

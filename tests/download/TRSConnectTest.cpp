@@ -1,7 +1,7 @@
 #include "DownloadFixture.h"
 
-#include "download/DropBtns.h"
-#include "serial/SerStatLt.h"
+#include "download/DropButtons.h"
+#include "serial/SerStatusLight.h"
 
 #include <QPushButton>
 

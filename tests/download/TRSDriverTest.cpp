@@ -1,8 +1,8 @@
 #include "DownloadFixture.h"
 
 #include "TestDriver.h"
-#include "download/DropBtns.h"
-#include "download/TRSProg.h"
+#include "download/DropButtons.h"
+#include "download/ProgressWindow.h"
 
 #include <QMouseEvent>
 #include <QProgressBar>

@@ -1,8 +1,8 @@
 #include "DownloadFixture.h"
 
-#include "download/TRSProg.h"
+#include "download/ProgressWindow.h"
 #include "download/TRSProtocol.h"
-#include "serial/SerStatLt.h"
+#include "serial/SerStatusLight.h"
 
 #include <QProgressBar>
 #include <QPushButton>

@@ -1,7 +1,7 @@
 #include "DownloadFixture.h"
 
-#include "download/TRSProg.h"
-#include "download/Trsdev.h"
+#include "download/ProgressWindow.h"
+#include "download/DevicePicker.h"
 
 #include <QKeyEvent>
 #include <QListWidget>

@@ -3,7 +3,7 @@
 
 #include "editor/EditForm.h"
 #include "editor/GridCombo.h"
-#include "editor/Overflow.h"
+#include "editor/OverflowCalculator.h"
 #include "link/LinkFixture.h"
 #include "model/HtmlHelp.h"
 

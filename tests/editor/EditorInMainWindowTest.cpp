@@ -1,8 +1,8 @@
 #include "EditFixture.h"
 
 #include "app/BackgroundArea.h"
-#include "app/CVMain.h"
-#include "link/CommForm.h"
+#include "app/MainWindow.h"
+#include "link/DeviceControl.h"
 
 #include <QAction>
 #include <QMdiArea>

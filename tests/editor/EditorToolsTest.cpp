@@ -4,10 +4,10 @@
 #include "EditFixture.h"
 #include "ModalDriver.h"
 #include "editor/FileBrowser.h"
-#include "editor/LoadCfgForm.h"
-#include "editor/Overflow.h"
-#include "editor/StrEdit.h"
-#include "editor/Xsbedit.h"
+#include "editor/LoadConfigDialog.h"
+#include "editor/OverflowCalculator.h"
+#include "editor/StringDialog.h"
+#include "editor/Value16Dialog.h"
 #include "model/CfgFile.h"
 
 #include <QLineEdit>

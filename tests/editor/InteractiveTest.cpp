@@ -1,8 +1,8 @@
 #include "EditFixture.h"
 
 #include "ModalDriver.h"
-#include "editor/Overflow.h"
-#include "link/CommForm.h"
+#include "editor/OverflowCalculator.h"
+#include "link/DeviceControl.h"
 
 #include <QComboBox>
 #include <QLabel>

@@ -1,8 +1,8 @@
 #include "EditorFixture.h"
 #include "ModalDriver.h"
 #include "editor/FileBrowser.h"
-#include "editor/LoadCfgForm.h"
-#include "editor/TplForm.h"
+#include "editor/LoadConfigDialog.h"
+#include "editor/LoadTemplateDialog.h"
 #include "model/Settings.h"
 
 #include <QGuiApplication>

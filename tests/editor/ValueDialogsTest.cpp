@@ -1,8 +1,8 @@
 #include "EditorFixture.h"
 #include "ModalDriver.h"
 #include "common/ByteDisplay.h"
-#include "editor/StrEdit.h"
-#include "editor/Xsbedit.h"
+#include "editor/StringDialog.h"
+#include "editor/Value16Dialog.h"
 
 #include <QHeaderView>
 #include <QLineEdit>

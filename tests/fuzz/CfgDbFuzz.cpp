@@ -2,7 +2,7 @@
 
 #include "FuzzTarget.h"
 
-#include "editor/DBFile.h"
+#include "editor/ConfigDatabase.h"
 #include "editor/OleDate.h"
 
 #include <algorithm>

@@ -2,7 +2,7 @@
 
 #include "FuzzTarget.h"
 
-#include "download/TRSBase.h"
+#include "download/TarselSettings.h"
 
 FUZZ_TARGET(decode_escapes)
 {

@@ -2,8 +2,8 @@
 
 #include "FuzzTarget.h"
 
-#include "download/TRSBase.h"
-#include "download/TRSExecute.h"
+#include "download/TarselSettings.h"
+#include "download/ExecuteParameters.h"
 
 FUZZ_TARGET(execute_params)
 {

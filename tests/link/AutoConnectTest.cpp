@@ -2,7 +2,7 @@
 #include "ModalDriver.h"
 
 #include "link/AutoScan.h"
-#include "link/Led.h"
+#include "link/SevenSegmentDigit.h"
 
 #include <QApplication>
 #include <QKeyEvent>

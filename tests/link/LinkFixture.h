@@ -8,7 +8,7 @@
 #include "ReaderSimGuiDriver.h"
 #include "ScriptedUi.h"
 #include "TempDir.h"
-#include "link/CVComm.h"
+#include "link/ReaderLink.h"
 #include "model/HostCommands.h"
 #include "model/Settings.h"
 #include "model/SettingsModule.h"

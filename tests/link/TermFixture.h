@@ -2,7 +2,7 @@
 // A Terminal on a reader link over a pty with the reader simulator on the other end.
 
 #include "LinkFixture.h"
-#include "link/TermForm.h"
+#include "link/TerminalWindow.h"
 #include "link/TermLines.h"
 
 #include <QPointer>

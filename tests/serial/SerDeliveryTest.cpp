@@ -1,4 +1,4 @@
-#include "serial/SerWin32.h"
+#include "serial/SerTtyDispatcher.h"
 #include "serial/SerWindow.h"
 
 #include "FakeDispatcher.h"

@@ -1,7 +1,7 @@
 #include "serial/SerErrno.h"
 #include "serial/SerPortMap.h"
 #include "serial/SerTty.h"
-#include "serial/SerWin32.h"
+#include "serial/SerTtyDispatcher.h"
 
 #include "FakeTtyDriver.h"
 #include "Pty.h"
