@@ -1,5 +1,5 @@
-# Shared by scripts/run and scripts/test: installs missing Debian packages, then configures and builds in build/.
-# Usage: source it, then call `prepare_build [extra packages...]`.
+# Shared by the scripts: installs missing Debian packages, then configures and builds in build/.
+# Usage: source it, then call `prepare_build [target...]`.
 
 ensure_packages() {
   local missing=()
@@ -14,8 +14,16 @@ ensure_packages() {
   DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
 }
 
+# Parallel build jobs: CMAKE_BUILD_PARALLEL_LEVEL when set, else one per core.
+build_jobs() {
+  echo "${CMAKE_BUILD_PARALLEL_LEVEL:-$(nproc)}"
+}
+
+# Builds the given targets, or everything (tests and benchmarks too) when none is given.
 prepare_build() {
-  ensure_packages cmake make g++ pkg-config qt6-base-dev libgtest-dev libgmock-dev libbenchmark-dev "$@"
+  ensure_packages cmake make g++ pkg-config qt6-base-dev libgtest-dev libgmock-dev libbenchmark-dev
   cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-  cmake --build build -j"$(nproc)"
+  local targets=()
+  [ $# -gt 0 ] && targets=(--target "$@")
+  cmake --build build -j"$(build_jobs)" "${targets[@]}"
 }
