@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <filesystem>
@@ -41,6 +42,63 @@ bool IsReadOnlyFile(const std::string &path)
     return (st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0 || ::access(path.c_str(), W_OK) != 0;
 }
 
+namespace {
+
+bool writeAll(int fd, std::string_view bytes)
+{
+    for (std::size_t done = 0; done < bytes.size();) {
+        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        done += std::size_t(n);
+    }
+    return true;
+}
+
+// Flushes and closes `fd`; false with errno set when that or the writing before it (`written`) failed.
+bool finish(int fd, bool written)
+{
+    int error = written ? 0 : (errno ? errno : EIO);
+    if (::fsync(fd) != 0 && !error) error = errno;
+    if (::close(fd) != 0 && !error) error = errno;
+    if (error) errno = error;
+    return error == 0;
+}
+
+// A new file beside `target` that no one else has opened, created as any new file is (mode 0666 less the umask).
+int createTemporary(const std::string &target, std::string &name)
+{
+    static std::atomic<unsigned> counter {0};
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        name = target + "." + std::to_string(::getpid()) + "-" + std::to_string(counter++) + ".tmp";
+        const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd >= 0 || errno != EEXIST) return fd;
+    }
+    return -1;
+}
+
+// The replacement takes the old file's group, then its owner (which only the superuser may give away), then its
+// mode: a change of owner or group clears the set-id bits. A group that this user does not belong to cannot be
+// kept; the contents are replaced all the same.
+void takeOwnershipAndMode(int fd, const struct stat &old)
+{
+    int ignored = ::fchown(fd, uid_t(-1), old.st_gid);
+    ignored = ::fchown(fd, old.st_uid, gid_t(-1));
+    (void)ignored;
+    ::fchmod(fd, old.st_mode & 07777);
+}
+
+// Rewrites the file itself, for a file that may be written in a folder that may not.
+bool rewriteInPlace(const std::string &target, std::string_view bytes)
+{
+    const int fd = ::open(target.c_str(), O_WRONLY | O_CLOEXEC);
+    if (fd < 0) return false;
+    const bool ok = writeAll(fd, bytes) && ::ftruncate(fd, off_t(bytes.size())) == 0;
+    return finish(fd, ok);
+}
+
+} // namespace
+
 bool WriteFileAtomically(const std::string &path, std::string_view bytes)
 {
     const std::string target = WriteTarget(path);
@@ -48,25 +106,21 @@ bool WriteFileAtomically(const std::string &path, std::string_view bytes)
         errno = EACCES;
         return false;
     }
-    std::string temp = target + ".XXXXXX";
-    int fd = ::mkstemp(temp.data());
-    if (fd < 0) return false;
+    struct stat old {};
+    const bool existed = ::stat(target.c_str(), &old) == 0;
 
-    bool ok = true;
-    for (std::size_t done = 0; ok && done < bytes.size();) {
-        ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        ok = n > 0;
-        if (ok) done += std::size_t(n);
+    std::string temp;
+    const int fd = createTemporary(target, temp);
+    if (fd < 0) {
+        const int error = errno;
+        if (existed && (error == EACCES || error == EPERM) && ::access(target.c_str(), W_OK) == 0)
+            return rewriteInPlace(target, bytes);
+        errno = error;
+        return false;
     }
-    struct stat st {};
-    const bool existed = ::stat(target.c_str(), &st) == 0;
-    ::fchmod(fd, existed ? (st.st_mode & 07777) : 0644);
-    if (existed && ::fchown(fd, st.st_uid, st.st_gid) != 0) {
-        // Only the superuser may hand the file back to another owner; the contents are replaced all the same.
-    }
-    ok = ::fsync(fd) == 0 && ok;
-    ok = ::close(fd) == 0 && ok;
+    bool ok = writeAll(fd, bytes);
+    if (existed) takeOwnershipAndMode(fd, old);
+    ok = finish(fd, ok);
     if (!ok || std::rename(temp.c_str(), target.c_str()) != 0) {
         const int error = errno;
         std::remove(temp.c_str());

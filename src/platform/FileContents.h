@@ -17,6 +17,8 @@ std::string WriteTarget(const std::string &path);
 bool IsReadOnlyFile(const std::string &path);
 
 // Writes `bytes` to a temporary file beside the write target of `path`, then renames it over that target, so a
-// symbolic link stays a link. False when anything failed or the target is a read-only file; the temporary file
-// is removed then and the target is left as it was. An existing file keeps its permission bits and owner.
+// symbolic link stays a link. False (errno telling why) when anything failed or the target is a read-only file;
+// the temporary file is removed then and the target is left as it was. An existing file keeps its group and
+// permission bits (and its owner, when the superuser writes it); a new file gets 0666 less the umask. A writable
+// file in a folder where no file may be created is rewritten in place instead.
 bool WriteFileAtomically(const std::string &path, std::string_view bytes);

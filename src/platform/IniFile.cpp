@@ -3,6 +3,8 @@
 #include "FileContents.h"
 #include "Text.h"
 
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -89,7 +91,7 @@ void IniDocument::Save(const std::string &path) const
 {
     std::string text;
     for (const std::string &line : lines_) text += line + lineEnd_;
-    if (!WriteFileAtomically(path, text)) throw IniError("Unable to write to " + path);
+    if (!WriteFileAtomically(path, text)) throw IniError("Unable to write to " + path + ": " + std::strerror(errno));
 }
 
 std::optional<IniDocument::Range> IniDocument::findSection(std::string_view section) const

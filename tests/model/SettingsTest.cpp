@@ -126,7 +126,7 @@ TEST_F(SettingsTest, TheIniIsWrittenThroughItsLinkAndAReadOnlyOneIsReportedNotRe
         WriteSettings();
         ADD_FAILURE() << "a read-only INI was written";
     } catch (const IniError &e) {
-        EXPECT_EQ(std::string(e.what()), "Unable to write to " + dir.file("CORVANE.INI"));
+        EXPECT_EQ(std::string(e.what()), "Unable to write to " + dir.file("CORVANE.INI") + ": Permission denied");
     }
     EXPECT_EQ(dir.read("shared/corvane.ini"), before);
     EXPECT_TRUE(std::filesystem::is_symlink(dir.file("CORVANE.INI")));

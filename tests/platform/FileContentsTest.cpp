@@ -1,3 +1,4 @@
+#include "RunAsUser.h"
 #include "TempDir.h"
 #include "platform/FileContents.h"
 
@@ -8,7 +9,9 @@
 #include <filesystem>
 
 namespace fs = std::filesystem;
+using testsupport::RunAsUser;
 using testsupport::TempDir;
+using testsupport::UserIds;
 
 namespace {
 
@@ -17,6 +20,20 @@ mode_t modeOf(const std::string &path)
     struct stat st {};
     return ::stat(path.c_str(), &st) == 0 ? st.st_mode & 07777 : 0;
 }
+
+gid_t groupOf(const std::string &path)
+{
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 ? st.st_gid : gid_t(-1);
+}
+
+// The exit code that tells the parent whether the write in the child succeeded.
+int written(const std::string &path, const std::string &bytes) { return WriteFileAtomically(path, bytes) ? 0 : 1; }
+
+constexpr gid_t kSharedGroup = 4710;
+const UserIds kAnna {4701, 4701, {kSharedGroup}};
+const UserIds kBert {4702, 4702, {kSharedGroup}};
+const UserIds kNobody {65534, 65534, {}};
 
 } // namespace
 
@@ -87,4 +104,69 @@ TEST(FileContents, AReadOnlyFileIsNeitherWrittenNorReplaced)
     ASSERT_TRUE(WriteFileAtomically(path, "new"));
     EXPECT_EQ(dir.read("A.INI"), "new");
     EXPECT_EQ(modeOf(path), 0640u);
+}
+
+// A file that a group shares keeps its group when one member saves it, so the next member can still write it.
+TEST(FileContents, ASharedFileKeepsItsGroupAndStaysWritableForTheOtherMembers)
+{
+    if (!testsupport::CanSwitchUser()) GTEST_SKIP() << "needs the superuser to act as two users";
+    TempDir dir;
+    fs::permissions(dir.path(), fs::perms::all);
+    const std::string path = dir.write("SHARED.INI", "from root");
+    ASSERT_EQ(::chown(path.c_str(), kAnna.uid, kSharedGroup), 0);
+    ASSERT_EQ(::chmod(path.c_str(), 0664), 0);
+
+    ASSERT_EQ(RunAsUser(kBert, [&] { return written(path, "from Bert"); }), 0);
+    EXPECT_EQ(dir.read("SHARED.INI"), "from Bert");
+    EXPECT_EQ(groupOf(path), kSharedGroup);
+    EXPECT_EQ(modeOf(path), 0664u);
+
+    ASSERT_EQ(RunAsUser(kAnna, [&] { return written(path, "from Anna"); }), 0) << "the other member may write it";
+    EXPECT_EQ(dir.read("SHARED.INI"), "from Anna");
+    EXPECT_EQ(groupOf(path), kSharedGroup);
+}
+
+// A new file gets the permissions the user's umask allows, as any program's new files do; a rewrite keeps the
+// file's own.
+TEST(FileContents, ANewFileFollowsTheUmask)
+{
+    const std::pair<mode_t, mode_t> cases[] = {{022, 0644}, {002, 0664}, {077, 0600}, {0, 0666}};
+    for (const auto &[mask, expected] : cases) {
+        TempDir dir;
+        const mode_t previous = ::umask(mask);
+        const bool ok = WriteFileAtomically(dir.file("NEW.INI"), "new");
+        const bool rewritten = WriteFileAtomically(dir.file("NEW.INI"), "again");
+        ::umask(previous);
+        ASSERT_TRUE(ok && rewritten) << std::oct << mask;
+        EXPECT_EQ(modeOf(dir.file("NEW.INI")), expected) << std::oct << mask;
+    }
+}
+
+// A file that the user may write in a folder where the user may create nothing is rewritten in place; a
+// read-only file there, and a new one, still fail with the reason.
+TEST(FileContents, AWritableFileInAReadOnlyFolderIsSaved)
+{
+    TempDir dir;
+    const std::string path = dir.write("A.INI", "[Port]\nBaud=9600\n");
+    const std::string locked = dir.write("LOCKED.INI", "old");
+    ::chmod(path.c_str(), 0666);
+    ::chmod(locked.c_str(), 0444);
+    ::chmod(dir.path().c_str(), 0555);
+    const UserIds self {::getuid(), ::getgid(), {}};
+    const UserIds &user = testsupport::CanSwitchUser() ? kNobody : self;
+
+    EXPECT_EQ(RunAsUser(user, [&] { return written(path, "short"); }), 0);
+    EXPECT_EQ(dir.read("A.INI"), "short") << "cut to its new length";
+    EXPECT_EQ(RunAsUser(user, [&] { return written(path, "[Port]\nBaud=1200\n"); }), 0) << "saved again";
+    EXPECT_EQ(dir.read("A.INI"), "[Port]\nBaud=1200\n");
+    EXPECT_EQ(modeOf(path), 0666u);
+
+    const auto failure = [&](const std::string &target) {
+        return RunAsUser(user, [&] { return WriteFileAtomically(target, "x") ? 0 : errno; });
+    };
+    EXPECT_EQ(failure(locked), EACCES);
+    EXPECT_EQ(failure(dir.file("NEW.INI")), EACCES);
+    ::chmod(dir.path().c_str(), 0755);
+    EXPECT_EQ(dir.read("LOCKED.INI"), "old");
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), {}), 2) << "no temporary file left";
 }

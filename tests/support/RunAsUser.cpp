@@ -1,0 +1,26 @@
+#include "RunAsUser.h"
+
+#include <grp.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace testsupport {
+
+bool CanSwitchUser() { return ::geteuid() == 0; }
+
+int RunAsUser(const UserIds &user, const std::function<int()> &action)
+{
+    const pid_t child = ::fork();
+    if (child < 0) return -1;
+    if (child == 0) {
+        if (::setgroups(user.groups.size(), user.groups.data()) != 0 || ::setgid(user.gid) != 0 ||
+            ::setuid(user.uid) != 0)
+            ::_exit(255);
+        ::_exit(action() & 0xFF);
+    }
+    int status = 0;
+    if (::waitpid(child, &status, 0) != child || !WIFEXITED(status) || WEXITSTATUS(status) == 255) return -1;
+    return WEXITSTATUS(status);
+}
+
+} // namespace testsupport
