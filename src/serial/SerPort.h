@@ -7,13 +7,12 @@
 #include "SerMisc.h"
 #include "SerTrigger.h"
 
-#include <QObject>
-
 #include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
+class QObject;
 class TSerWindow;
 
 enum class TDeviceLayer : uint8_t { dlWin16, dlFossil, dlWin32, dlWinsock };   // dlWin32: the native tty layer
