@@ -50,7 +50,6 @@ TLoadCfgForm::TLoadCfgForm(QWidget *owner) : QDialog(owner)
     ViewBtn->setToolTip("Preview Configuration");
     OkBtn = new QPushButton("Ok");
     CancelBtn = new QPushButton("Cancel");
-    OkBtn->setDefault(true);
     auto *top = new QHBoxLayout(Panel1);
     top->setContentsMargins(4, 0, 12, 0);   // Cancel 12 pixels from the right edge, Ok 3 pixels before it
     top->setSpacing(3);
@@ -96,6 +95,9 @@ TLoadCfgForm::TLoadCfgForm(QWidget *owner) : QDialog(owner)
     layout->addWidget(Panel1);
     layout->addWidget(Splitter1, 1);
     layout->addWidget(StatusBar1);
+    // Enter is Ok wherever the focus stands; the default button counts only once it stands in its dialog.
+    ViewBtn->setAutoDefault(false);
+    OkBtn->setDefault(true);
 
     connect(ViewBtn, &QPushButton::clicked, this, Guarded([this] { ViewBtnClick(); }));
     connect(OkBtn, &QPushButton::clicked, this, Guarded([this] { OkBtnClick(); }));

@@ -67,7 +67,6 @@ TTplForm::TTplForm(QWidget *owner) : QDialog(owner)
     ViewBtn->setToolTip("Preview Template");
     OkBtn = new QPushButton("Ok");
     BitBtn1 = new QPushButton("Cancel");
-    OkBtn->setDefault(true);
     auto *top = new QHBoxLayout(Panel1);
     top->setContentsMargins(4, 0, 4, 0);
     top->addWidget(ViewBtn);
@@ -94,6 +93,9 @@ TTplForm::TTplForm(QWidget *owner) : QDialog(owner)
     layout->addWidget(Browser->DirList, 2, 0);
     layout->addWidget(Browser->FileList, 3, 0);
     layout->addWidget(TplTree, 1, 1, 3, 1);
+    // Enter is Ok wherever the focus stands; the default button counts only once it stands in its dialog.
+    ViewBtn->setAutoDefault(false);
+    OkBtn->setDefault(true);
     setFixedSize(484, 272);
     CenterOnScreen(*this);
 

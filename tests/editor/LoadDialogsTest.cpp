@@ -257,3 +257,65 @@ TEST_F(LoadTplTest, OkNeedsASelectionAndAVanishedFileChangesNothing)
     EXPECT_TRUE(stayed);
     EXPECT_TRUE(ui.warnings().empty());
 }
+
+// Enter from where the user stands: the folder list enters the folder and leaves the dialog open; in the file
+// list and on the Preview button it is Ok.
+namespace {
+
+QListWidgetItem *folderItem(const TFileBrowser &browser, const QString &name)
+{
+    for (int i = 0; i < browser.DirList->count(); ++i)
+        if (browser.DirList->item(i)->text().trimmed() == name) return browser.DirList->item(i);
+    return nullptr;
+}
+
+template <class Form>
+void enterFolderThenPressEnter(Form &form, const QString &file, QWidget *target)
+{
+    QListWidget *dirs = form.Browser->DirList;
+    const std::string home = form.Browser->Directory();
+    dirs->setFocus();
+    dirs->setCurrentItem(folderItem(*form.Browser, "sub"));
+    QTest::keyClick(dirs, Qt::Key_Return);
+    ASSERT_TRUE(form.isVisible());
+    EXPECT_EQ(form.Browser->Directory(), home + "/sub");
+    ASSERT_TRUE(form.Browser->SetDirectory(home));
+    selectFile(*form.Browser, file);
+    EXPECT_TRUE(form.OkBtn->isDefault());
+    target->setFocus();
+    QTest::keyClick(target, Qt::Key_Return);
+}
+
+} // namespace
+
+TEST_F(LoadCfgTest, EnterIsOkWhereverTheUserStands)
+{
+    std::filesystem::create_directories(dir.path() / "dev" / "sub");
+    for (const bool onPreview : {false, true}) {
+        EXPECT_EQ(select([&](TLoadCfgForm &form) {
+                      enterFolderThenPressEnter(form, "a.cfg",
+                                                onPreview ? static_cast<QWidget *>(form.ViewBtn) : form.Browser->FileList);
+                      EXPECT_EQ(form.CfgList->count(), 0);   // no preview ran
+                      if (form.isVisible()) form.reject();
+                  }),
+                  dir.file("dev/a.cfg"))
+            << onPreview;
+    }
+}
+
+TEST_F(LoadTplTest, EnterIsOkWhereverTheUserStands)
+{
+    dir.write("tpl/X.TPL", "DIC: d\r\n");
+    std::filesystem::create_directories(dir.path() / "tpl" / "sub");
+    testsupport::ScopedCwd cwd(dir.path() / "tpl");
+    for (const bool onPreview : {false, true}) {
+        EXPECT_EQ(select([&](TTplForm &form) {
+                      enterFolderThenPressEnter(form, "X.TPL",
+                                                onPreview ? static_cast<QWidget *>(form.ViewBtn) : form.Browser->FileList);
+                      EXPECT_EQ(form.TplTree->topLevelItemCount(), 0);   // no preview ran
+                      if (form.isVisible()) form.reject();
+                  }),
+                  dir.file("tpl/X.TPL"))
+            << onPreview;
+    }
+}
