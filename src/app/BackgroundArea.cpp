@@ -8,7 +8,12 @@ namespace {
 constexpr int kBarWidth = 834, kBarHeight = 836;
 }
 
-TBackgroundArea::TBackgroundArea(QWidget *frame) : QMdiArea(frame), frame_(frame) {}
+TBackgroundArea::TBackgroundArea(QWidget *frame) : QMdiArea(frame), frame_(frame)
+{
+    // A child window that lies partly beyond the area is scrolled into reach.
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+}
 
 void TBackgroundArea::SetBackgroundEnabled(bool enabled)
 {

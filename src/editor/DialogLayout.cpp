@@ -3,8 +3,6 @@
 #include <QToolButton>
 #include <QWidget>
 
-void FixDialogSize(QWidget &dialog, QSize design) { dialog.setFixedSize(design.expandedTo(dialog.minimumSizeHint())); }
-
 QToolButton *MakeGlyphButton(QWidget *parent, QStyle::StandardPixmap glyph, const char *hint)
 {
     auto *button = new QToolButton(parent);

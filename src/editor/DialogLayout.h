@@ -4,12 +4,11 @@
 #include <QSize>
 #include <QStyle>
 
+#include "platform/qt/DesignSize.h"
 #include "platform/qt/ScreenPlacement.h"
 
 class QToolButton;
 class QWidget;
 
-// Fixes the window at its design size, or at the least its layout needs when that is larger.
-void FixDialogSize(QWidget &dialog, QSize design);
 // A flat 29 x 29 button showing a standard glyph and the hint as its tool tip.
 QToolButton *MakeGlyphButton(QWidget *parent, QStyle::StandardPixmap glyph, const char *hint);

@@ -1,3 +1,4 @@
+#include "AppFont.h"
 #include "Pty.h"
 #include "Pump.h"
 #include "ScriptedUi.h"
@@ -6,6 +7,7 @@
 #include "app/BackgroundArea.h"
 #include "app/MainWindow.h"
 #include "link/ReaderLink.h"
+#include "editor/EditForm.h"
 #include "link/DeviceControl.h"
 #include "link/TerminalWindow.h"
 #include "model/HostCommands.h"
@@ -19,6 +21,8 @@
 #include <QMdiArea>
 #include <QMenuBar>
 #include <QScreen>
+#include <QScrollBar>
+#include <QMdiSubWindow>
 #include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
@@ -259,6 +263,45 @@ TEST_F(MainWindowTest, TerminalOpensOnceAndMergesItsMenus)
     window->TermBtn->click();
     EXPECT_EQ(TermForm, first);
     EXPECT_EQ(window->MdiArea->subWindowList().size(), 1);
+}
+
+// Scrolls the area toward a point of the child as far as its bars go; whether the point then lies in view.
+bool ScrollsTo(QMdiArea &area, QMdiSubWindow &child, QPoint corner)
+{
+    for (int pass = 0; pass < 2; ++pass) {   // a bar that appears narrows the view: measure again
+        const QRect view = area.viewport()->rect();
+        const QPoint at = child.mapTo(area.viewport(), corner);
+        QScrollBar &h = *area.horizontalScrollBar(), &v = *area.verticalScrollBar();
+        if (!view.contains(at)) {
+            h.setValue(h.value() + std::max(0, at.x() - view.right()) + std::min(0, at.x()));
+            v.setValue(v.value() + std::max(0, at.y() - view.bottom()) + std::min(0, at.y()));
+        }
+        PumpFor(20ms);
+    }
+    return area.viewport()->rect().contains(child.mapTo(area.viewport(), corner));
+}
+
+TEST_F(MainWindowTest, OnALaptopScreenTheAreaScrollsToEveryChildWindow)
+{
+    const testsupport::AppFont font(11);
+    open("");
+    window->resize(1024, 600);
+    window->CommBtnClick();
+    window->EditBtnClick();
+    window->TermBtnClick();
+    PumpFor(50ms);
+    QMdiArea &area = *window->MdiArea;
+    // The terminal dragged partly past the bottom right corner.
+    TermForm->move(area.viewport()->width() - 100, area.viewport()->height() - 60);
+    PumpFor(50ms);
+    EXPECT_TRUE(area.horizontalScrollBar()->isVisible());
+    EXPECT_TRUE(area.verticalScrollBar()->isVisible());
+    const std::pair<const char *, QMdiSubWindow *> children[] {
+        {"terminal", TermForm}, {"editor", EditForm}, {"device control", CommForm}, {"terminal", TermForm}};
+    for (const auto &[name, child] : children)
+        for (const QPoint corner : {child->rect().topLeft(), child->rect().bottomRight(), child->rect().topRight(),
+                                    child->rect().bottomLeft()})
+            EXPECT_TRUE(ScrollsTo(area, *child, corner)) << name << " at " << corner.x() << "," << corner.y();
 }
 
 TEST(AboutBox, ShowsTheEditionsNameVersionAndDate)
