@@ -1,20 +1,11 @@
 #include "SerPortList.h"
 
-#include "SerErrno.h"
 #include "SerPortMap.h"
-#include "SerTtyDispatcher.h"
+#include "SerTtyDriver.h"
 
 bool SerPortPresent(int comNumber)
 {
-    if (comNumber == 0)
-        return false;
-    TSerWin32Dispatcher probe(nullptr);
-    const int32_t result = probe.OpenDevice(SerDevicePath(comNumber), 64, 64);
-    const uint32_t error = SerLastError();
-    const bool present = result >= 0 || error == SerError::AccessDenied || error == SerError::PermissionDenied;
-    if (result >= 0)
-        probe.CloseDevice();
-    return present;
+    return SerTtyDriver().NodePresent(SerDevicePath(comNumber));
 }
 
 std::vector<int> SerPresentPorts()

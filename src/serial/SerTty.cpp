@@ -38,8 +38,8 @@ int TtyOpen(const std::string &path)
     int error = 0;
     if (!isatty(fd))
         error = ENOTTY;
-    else if (driver.UartType(fd) == PORT_UNKNOWN && IsUartDriver(driver.DriverName(fd)))
-        error = ENODEV;   // only the serial core marks an empty slot so; adapters always answer it
+    else if (EmptyUartSlot(driver, fd))
+        error = ENODEV;
     else if (flock(fd, LOCK_EX | LOCK_NB) != 0)
         error = errno;
     if (error == 0) {

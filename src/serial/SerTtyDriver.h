@@ -23,6 +23,13 @@ public:
     virtual int ReadSettings(int fd, TSerLineSettings &settings);
     // The folder of the stable names of serial devices: symbolic links to their nodes.
     virtual std::string StableNameFolder();
+    // Where the kernel's device attributes are mounted.
+    virtual std::string SysfsRoot();
+
+    // Whether the node is a serial device, told without touching its settings or modem lines: from sysfs where
+    // the node has a device there (a serial-core slot with UART type 0 is empty), else from an open that
+    // changes nothing. A node that exists but is held or forbidden counts as present.
+    bool NodePresent(const std::string &path);
 };
 
 // The driver answers in use.
@@ -32,3 +39,5 @@ void SetSerTtyDriver(TSerTtyDriver *driver);
 
 // Whether the driver is the serial core's, where a node without a UART is an empty slot, not a device.
 bool IsUartDriver(const std::string &driverName);
+// Whether the open node is a serial-core slot without a UART.
+bool EmptyUartSlot(TSerTtyDriver &driver, int fd);

@@ -4,11 +4,14 @@
 #include "serial/SerTtyDispatcher.h"
 
 #include "FakeTtyDriver.h"
+#include "ForeignTerminal.h"
 #include "Pty.h"
+#include "TempDir.h"
 
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -223,6 +226,45 @@ TEST(RealDevices, AFormatTheDriverDropsIsRefusedAndTheOldOneStays)
         ASSERT_EQ(driver.ReadSettings(pty.masterFd(), device), 0);
         EXPECT_EQ(device.BaudRate, 9600u);
     }
+}
+
+TEST(PortPresence, SysfsTellsWhereItCanAndNoLineChanges)
+{
+    testsupport::FakeTtyDriver driver;
+    struct Case {
+        const char *driverName;   // nullptr: the node has no device in sysfs
+        const char *uartType;     // nullptr: no type attribute
+        bool present;
+    };
+    const Case cases[] = {
+        {"ftdi_sio", nullptr, true},
+        {"cdc_acm", nullptr, true},
+        {"port", "4", true},
+        {"serial8250", "0", false},     // an empty slot, although the node opens
+        {"serial8250", nullptr, true},  // the type is not told: the open answers
+        {nullptr, nullptr, true},
+    };
+    for (const Case &c : cases) {
+        testsupport::TempDir sysfs;
+        driver.setSysfsRoot(sysfs.path().string());
+        testsupport::Pty pty;
+        testsupport::ForeignTerminal terminal(pty.devicePath());
+        const testsupport::TtyLineState before = testsupport::ReadLineState(pty.devicePath());
+        if (c.driverName) {
+            struct stat node {};
+            ASSERT_EQ(stat(pty.devicePath().c_str(), &node), 0);
+            const std::filesystem::path entry = sysfs.path() / "dev" / "char" /
+                (std::to_string(major(node.st_rdev)) + ":" + std::to_string(minor(node.st_rdev)));
+            std::filesystem::create_directories(entry / "device");
+            std::filesystem::create_symlink(std::string("../../bus/drivers/") + c.driverName, entry / "device" / "driver");
+            if (c.uartType)
+                sysfs.write((entry / "type").lexically_relative(sysfs.path()).string(), std::string(c.uartType) + "\n");
+        }
+        EXPECT_EQ(SerTtyDriver().NodePresent(pty.devicePath()), c.present) << (c.driverName ? c.driverName : "none");
+        EXPECT_TRUE(testsupport::ReadLineState(pty.devicePath()) == before) << (c.driverName ? c.driverName : "none");
+    }
+    for (const char *absent : {"", "/nonexistent/ttyX", "/dev/null"})
+        EXPECT_FALSE(SerTtyDriver().NodePresent(absent)) << absent;
 }
 
 TEST(LineTranslation, DataBitsParityAndStopBits)

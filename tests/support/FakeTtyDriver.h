@@ -30,6 +30,8 @@ public:
     void add(const std::string &path, Kind kind);
     // The folder of stable names; empty means none exists.
     void setStableNameFolder(const std::string &folder) { stableFolder_ = folder; }
+    // A folder laid out as sysfs, in place of the kernel's.
+    void setSysfsRoot(const std::string &folder) { sysfsRoot_ = folder; }
 
     std::string DriverName(int fd) override;
     int UartType(int fd) override;
@@ -37,6 +39,7 @@ public:
     int WriteSettings(int fd, const TSerLineSettings &settings) override;
     int ReadSettings(int fd, TSerLineSettings &settings) override;
     std::string StableNameFolder() override { return stableFolder_; }
+    std::string SysfsRoot() override { return sysfsRoot_.empty() ? TSerTtyDriver::SysfsRoot() : sysfsRoot_; }
 
 private:
     // The kind of an added node, or false.
@@ -46,6 +49,7 @@ private:
     std::map<dev_t, Kind> kinds_;
     std::map<dev_t, TSerLineSettings> carried_;
     std::string stableFolder_;
+    std::string sysfsRoot_;
 };
 
 } // namespace testsupport
