@@ -18,7 +18,7 @@ run_tsan_suite() {
   echo "== ThreadSanitizer: serial, link and download tests"
   sanitizer_build build-tsan -DCORVANE_TSAN=ON
   cmake --build build-tsan -j"$(build_jobs)" \
-    --target serial_tests serial_gui_tests link_tests download_tests tarsel_module_tests
+    --target serial_tests serial_gui_tests link_tests download_tests loader_tests tarsel_module_tests
   # The module test without an application object unloads Qt with the module: nothing threaded to check there.
   TSAN_OPTIONS="halt_on_error=1:second_deadlock_stack=1:suppressions=$PWD/scripts/lib/tsan.supp" \
     ctest --test-dir build-tsan --output-on-failure --no-tests=error --timeout 300 -j"$(nproc)" -L '^(serial|link|download)$' \

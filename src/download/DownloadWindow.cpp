@@ -1,6 +1,7 @@
 #include "DownloadWindow.h"
 
 #include "DropButtons.h"
+#include "ProgressWindow.h"
 #include "platform/qt/ScreenPlacement.h"
 #include "common/ByteDisplay.h"
 #include "common/Wrn.h"
@@ -28,14 +29,9 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
-#include <chrono>
-#include <thread>
-
 namespace {
 
 constexpr int MaxLogLines = 200;
-constexpr int32_t HostModeTicks = 18;
-const std::string CrLf = "\r\n";
 
 // Black with bold lime text; the scroll bars keep their own look.
 void PaintBlackLime(QWidget *widget)
@@ -85,39 +81,20 @@ TTRSForm::TOperation::~TOperation()
 
 TTRSForm::TTRSForm(QWidget *owner)
     : QDialog(owner, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                         Qt::WindowCloseButtonHint)
+                         Qt::WindowCloseButtonHint),
+      Loader(ComPort, *this),
+      Connected(Loader.Connected),
+      VersionText(Loader.VersionText),
+      CallerBaud(Loader.CallerBaud),
+      CallerParity(Loader.CallerParity),
+      CallerDataBits(Loader.CallerDataBits),
+      CallerStopBits(Loader.CallerStopBits)
 {
     setWindowTitle("TARSEL");
     buildControls();
-    ComPort.SetOutSize(16384);
-    ComPort.SetUseEventWord(false);
-    ComPort.SetCommNotificationLevel(1);
-    ComPort.SetOnWaitChar([this](TSerCustomComPort &, char c) { ComPortWaitChar(c); });
-    ComPort.RegisterUserCallback(this, [this](TSerCustomComPort &port, bool opening) {
-        if (!opening && !port.LostDevice().empty())
-            ComPortDeviceLost();
-    });
-    Setup = std::make_unique<TTRSSetup>();
 }
 
-TTRSForm::~TTRSForm()
-{
-    ComPort.DeregisterUserCallback(this);
-    Setup.reset();
-}
-
-void TTRSForm::ComPortDeviceLost()
-{
-    // The port has closed itself; a step under way ends with the port's error at its next call.
-    Connected = false;
-    for (TSerStatusLight *light : {PortLed, DevLed, LoaderLed})
-        light->SetLit(false);
-    const QSignalBlocker quiet(PortCheck);
-    PortCheck->setChecked(false);
-    SetCommandsEnabled(false);
-    Log("Device lost: " + ComPort.LostDevice());
-    ShowStatus("DEVICE LOST!");
-}
+TTRSForm::~TTRSForm() = default;
 
 void TTRSForm::buildControls()
 {
@@ -228,60 +205,16 @@ void TTRSForm::buildControls()
 
 void TTRSForm::SelectDevice(const std::string &name)
 {
-    if (name == Setup->DeviceName.str())
+    if (!Loader.SelectDevice(name))
         return;
-    Setup->LoadDevice(name);
-    DevLabel->setText(FromCp1252(Setup->DeviceName.str()));
-    setWindowTitle(FromCp1252(Setup->Title.str()));
+    DevLabel->setText(FromCp1252(Loader.Setup->DeviceName.str()));
+    setWindowTitle(FromCp1252(Loader.Setup->Title.str()));
 }
 
 void TTRSForm::SetPort(int32_t number, const std::string &settings)
 {
-    PortNumber = number;
-    const TLineSettings caller = TTRSSetup::ParseSettings(Cut(settings, 50));
-    CallerBaud = caller.Baud;
-    CallerParity = caller.Parity;
-    CallerDataBits = caller.DataBits;
-    CallerStopBits = caller.StopBits;
+    Loader.SetPort(number, settings);
     PortLabel->setText("COM" + QString::number(number));
-}
-
-void TTRSForm::OpenPort()
-{
-    ComPort.SetComNumber(uint16_t(PortNumber));
-    ComPort.SetBaud(CallerBaud);
-    ComPort.SetParity(TParity(CallerParity));
-    ComPort.SetDataBits(CallerDataBits);
-    ComPort.SetStopBits(CallerStopBits);
-    ComPort.SetOpen(true);
-    PortLed->SetLit(true);
-    PortCheck->setChecked(ComPort.Open());
-}
-
-void TTRSForm::ClosePort()
-{
-    Connected = false;
-    PortLed->SetLit(false);
-    LetOutputLeave();
-    ComPort.SetOpen(false);
-}
-
-void TTRSForm::LetOutputLeave()
-{
-    if (ComPort.PortState() != TPortState::PortOpen)
-        return;   // nothing is on its way, for instance after the device was lost
-    WaitOutputSent(false);
-    // The device may still hold the last characters when the queue is empty: the time of 18 more.
-    const int64_t baud = ComPort.Baud() > 0 ? ComPort.Baud() : 115200;
-    std::this_thread::sleep_for(std::chrono::microseconds(18 * 11 * 1000000 / baud + 1000));
-}
-
-void TTRSForm::ApplyDefSettings()
-{
-    ComPort.SetBaud(Setup->LoaderBaud);
-    ComPort.SetParity(TParity(Setup->LoaderParity));
-    ComPort.SetDataBits(Setup->LoaderDataBits);
-    ComPort.SetStopBits(Setup->LoaderStopBits);
 }
 
 void TTRSForm::PortCheckClick()
@@ -290,7 +223,7 @@ void TTRSForm::PortCheckClick()
     PortLed->SetLit(ComPort.Open());
 }
 
-// ---- Status and log ----
+// ---- What the protocol shows ----
 
 void TTRSForm::ShowStatus(const std::string &text) { Display->setText(OneLine(" " + text)); }
 
@@ -353,149 +286,43 @@ void TTRSForm::LogLines(const std::string &text)
     }
 }
 
-// ---- Sending and waiting ----
-
-void TTRSForm::WaitOutputSent(bool tickSteps)
+void TTRSForm::ShowPortOpen(bool open)
 {
-    if (tickSteps) {
-        while (ComPort.OutBuffUsed() != 0 && !QuitRequested())
-            DelayTicks(1, true);
-        return;
-    }
-    QCoreApplication::processEvents(QEventLoop::AllEvents);
-    while (ComPort.OutBuffUsed() != 0 && !QuitRequested()) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        QCoreApplication::processEvents(QEventLoop::AllEvents);
-    }
+    PortLed->SetLit(open);
+    const QSignalBlocker quiet(PortCheck);
+    PortCheck->setChecked(open);
 }
 
-void TTRSForm::SendString(const std::string &bytes)
+void TTRSForm::ShowConnecting(bool connecting) { AbortBtn->setVisible(connecting); }
+
+void TTRSForm::ShowDeviceAnswered() { DevLed->SetLit(true); }
+
+void TTRSForm::ShowVersion(const std::string &version) { ResLabel->setText(OneLine(version)); }
+
+void TTRSForm::ShowDeviceLost()
 {
-    ComPort.PutString(bytes);
-    Log("  TX: " + bytes);
-    if (ComPort.Baud() <= 1200)
-        WaitOutputSent(true);
+    for (TSerStatusLight *light : {PortLed, DevLed, LoaderLed})
+        light->SetLit(false);
+    const QSignalBlocker quiet(PortCheck);
+    PortCheck->setChecked(false);
+    SetCommandsEnabled(false);
 }
 
-void TTRSForm::ComPortWaitChar(char c)
+void TTRSForm::ShowTransferRunning(bool running) { body_->setEnabled(!running); }
+
+void TTRSForm::ShowDownloadEnded()
 {
-    if (RxText.size() < RxText.capacity)
-        RxText = RxText.str() + c;
+    activateWindow();
+    setFocus();
 }
 
-bool TTRSForm::WaitAnswer(const std::string &expected, int32_t ticks, std::size_t maxLength, std::string *reply)
-{
-    RxText = "";
-    const bool matched = ComPort.WaitForString(Cut(expected, 80), ticks, true, true);
-    if (matched)
-        Log("  RX: " + RxText.str());
-    if (reply)
-        *reply = Cut(RxText.str(), maxLength);
-    return matched;
-}
+void TTRSForm::ShowProgress(const std::string &caption) { ::ShowProgress(this, caption, 0, 100); }
 
-// ---- Connect procedure ----
+void TTRSForm::ReportProgress(int64_t done, int64_t all) { ::ReportProgress(done, all); }
 
-bool TTRSForm::EnterHostMode(int32_t ticks)
-{
-    SendString("\x1B[C");
-    return WaitAnswer("\x1BH\r\n", ComPort.Baud() <= 300 ? 2 * ticks : ticks);
-}
+void TTRSForm::HideProgress() { ::HideProgress(); }
 
-bool TTRSForm::LeaveHostMode(int32_t ticks)
-{
-    SendString("\x1B[A");
-    return WaitAnswer("\x1BX\r\n", ticks);
-}
-
-bool TTRSForm::TryHostMode()
-{
-    bool entered = EnterHostMode(HostModeTicks);
-    if (AbortRequested)
-        return entered;
-    if (!entered) {
-        const bool left = LeaveHostMode(HostModeTicks);
-        if (AbortRequested)
-            return entered;
-        if (left) {
-            entered = EnterHostMode(HostModeTicks);
-            if (AbortRequested)
-                return entered;
-        }
-    }
-    for (int retry = 0; retry < 2 && !entered; ++retry) {
-        entered = EnterHostMode(HostModeTicks);
-        if (AbortRequested)
-            return entered;
-    }
-    if (entered)
-        DelayTicks(9, true);
-    else
-        LeaveHostMode(HostModeTicks);
-    return entered;
-}
-
-bool TTRSForm::SendCRs()
-{
-    if (Trim(Setup->CRAnswer).empty())
-        return true;
-    Log("Sending <CR>");
-    bool answered = false;
-    int passes = 0;
-    do {
-        ComPort.PutChar('\r');
-        AppendToLogLine(" .");
-        RxText = "";
-        if (Setup->Echo)
-            ComPort.WaitForString(CrLf, Setup->CRTicks, true, true);
-        answered = ComPort.WaitForString(Setup->CRAnswer, Setup->CRTicks, true, true);
-        if (answered)
-            Log("  RX: " + RxText.str());
-        ++passes;
-    } while (!answered && passes < Setup->CRMax && !AbortRequested);
-    return answered;
-}
-
-void TTRSForm::Connect()
-{
-    AbortRequested = false;
-    AbortBtn->show();
-    ShowStatus("CONNECTING...");
-    OpenPort();
-    Connected = false;
-    Log("Trying to enter host mode...");
-    if (TryHostMode()) {
-        Log("Quitting resident application...");
-        SendString("\x1B[Q");
-        WaitOutputSent(false);
-        DelayTicks(4, true);
-    }
-    if (!AbortRequested) {
-        Log("Setting port to " + Setup->DefSettings.str() + "...");
-        ApplyDefSettings();
-    }
-    bool answered = false;
-    for (int attempt = 1; attempt <= 2 && !AbortRequested && !answered; ++attempt) {
-        answered = SendCRs();
-        if (answered) {
-            DevLed->SetLit(true);
-        } else if (!AbortRequested) {
-            const std::string &message = attempt == 1 ? Setup->ErrMsg1.str() : Setup->ErrMsg2.str();
-            ShowWarning(message);
-            LogLines(attempt == 1 ? message + "." : message);
-        }
-    }
-    if (answered) {
-        ShowStatus("CONNECTED!");
-        Connected = true;
-    } else {
-        Log("");
-        Log(AbortRequested ? "CONNECTION ABORTED!" : "CONNECTION FAILED!");
-        ShowStatus("NOT CONNECTED");
-    }
-    ComPort.FlushInBuffer();
-    AbortBtn->hide();
-}
+// ---- Commands ----
 
 void TTRSForm::SetCommandsEnabled(bool enabled)
 {
@@ -520,50 +347,30 @@ void TTRSForm::ConnBtnClick()
                 form.AbortBtn->hide();
             }
         } restore {*this};
-        Connect();
+        Loader.Connect();
     }
     if (Connected) {
-        GetVersion();
+        Loader.GetVersion();
         LoaderLed->SetLit(true);
         SetCommandsEnabled(true);
     }
-}
-
-void TTRSForm::GetVersion()
-{
-    if (Trim(Setup->VerCmd).empty())
-        return;
-    Log("Getting resident program version...");
-    VersionText = LoaderCommand(Setup->VerCmd);
-    ShowStatus("CONNECTED - " + UpperCase(VersionText.str()));
-    ResLabel->setText(OneLine(VersionText));
 }
 
 void TTRSForm::EraseBtnClick()
 {
     TOperation operation(*this);
     if (AskYesNo("Do you really want to erase the EEPROM?"))
-        EraseEEPROM();
+        Loader.EraseEEPROM();
 }
 
-void TTRSForm::EraseEEPROM()
+void TTRSForm::AbortBtnClick() { Loader.Abort(); }
+
+void TTRSForm::DownloadFile(const std::string &fileName)
 {
-    Log("Erasing EEPROM...");
-    ShowStatus("ERASING EEPROM...");
-    ShowStatus(UpperCase(LoaderCommand(Setup->EraseCmd)));
+    TOperation operation(*this);
+    if (AskYesNo("Download " + fileName + "?"))
+        Loader.DownloadFile(fileName);
 }
-
-std::string TTRSForm::LoaderCommand(const std::string &command)
-{
-    SendString(command);
-    if (Setup->Echo)
-        WaitAnswer(CrLf, HostModeTicks);
-    std::string reply;
-    WaitAnswer(CrLf, HostModeTicks, 255, &reply);
-    return reply;
-}
-
-void TTRSForm::AbortBtnClick() { AbortRequested = true; }
 
 // ---- Recent files and the file dialog ----
 
@@ -572,16 +379,16 @@ void TTRSForm::DownLoadBtnClick()
     TOperation operation(*this);
     FileDialogRequest request;
     request.title = "Open";
-    request.filter = Setup->OpenFilter;
+    request.filter = Loader.Setup->OpenFilter;
     if (std::optional<std::string> file = Ui().OpenFileName(request))
         DownloadFile(*file);
 }
 
 void TTRSForm::MRUMenuPopup()
 {
-    Setup->LoadMRU();
+    Loader.Setup->LoadMRU();
     MRUMenu->clear();
-    for (const std::string &file : Setup->MRUList) {
+    for (const std::string &file : Loader.Setup->MRUList) {
         QAction *item = MRUMenu->addAction(FromFileName(file).replace('&', "&&"));
         // Runs once the menu has closed.
         connect(item, &QAction::triggered, this, Guarded([this, file] { MRUItemClick(file); }), Qt::QueuedConnection);
@@ -613,15 +420,12 @@ void TTRSForm::showEvent(QShowEvent *event)
 void TTRSForm::FormShow()
 {
     TOperation operation(*this);
-    if (Setup->NoConnect) {
-        OpenPort();
-        ApplyDefSettings();
-        Log("Setting port to " + Setup->DefSettings.str() + "...");
-        Connected = true;
+    if (Loader.Setup->NoConnect) {
+        Loader.AssumeConnected();
         ConnBtn->setEnabled(false);
         SetCommandsEnabled(true);
     }
-    LogLines(Setup->StartMsg);
+    LogLines(Loader.Setup->StartMsg);
 }
 
 void TTRSForm::keyPressEvent(QKeyEvent *event)
@@ -654,24 +458,6 @@ void TTRSForm::FormClose()
     TOperation operation(*this);
     ExitBtn->setEnabled(false);
     SetCommandsEnabled(false);
-    Terminate();
-    ClosePort();
-}
-
-void TTRSForm::Terminate()
-{
-    ShowStatus("TERMINATING...");
-    if (Connected) {
-        SendString(Setup->RunCmd);
-        if (!Trim(Setup->RunAnswer).empty()) {
-            Log("Waiting for \"" + Setup->RunAnswer.str() + "\"...");
-            WaitAnswer(Setup->RunAnswer, Setup->RunTimeout);
-        }
-    }
-    if (ComPort.Open())
-        ComPort.FlushInBuffer();
-    ComPort.SetBaud(CallerBaud);
-    ComPort.SetParity(TParity(CallerParity));
-    ComPort.SetDataBits(CallerDataBits);
-    ComPort.SetStopBits(CallerStopBits);
+    Loader.Terminate();
+    Loader.ClosePort();
 }

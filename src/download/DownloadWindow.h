@@ -1,17 +1,14 @@
 #pragma once
-// The download window: brings the reader from its resident program into its loader, reads the resident
-// program's version, erases the reader's EEPROM on request, downloads a program file by a built-in loader
-// protocol or an outside driver, and starts the downloaded program when it closes while connected. Every step
-// goes to the log pane and is summed up in the status line.
+// The download window: the commands of the loader protocol (connect, erase, download, recent downloads, exit) and
+// what it shows of its work: the status line, the log pane, the lights of the port, the device and the resident
+// program, and the progress window of a transfer.
 
-#include "TarselSettings.h"
-#include "platform/ShortStr.h"
+#include "LoaderProtocol.h"
 #include "serial/SerComPort.h"
 
 #include <QDialog>
 
 #include <cstdint>
-#include <memory>
 #include <optional>
 #include <string>
 
@@ -24,9 +21,8 @@ class QStatusBar;
 class TDropSpeedButton;
 class TPopupMenu;
 class TSerStatusLight;
-struct TBlockPlan;
 
-class TTRSForm : public QDialog {
+class TTRSForm : public QDialog, public ILoaderView {
     Q_OBJECT
 public:
     explicit TTRSForm(QWidget *owner);
@@ -37,40 +33,8 @@ public:
     // The caller's port number and line settings ("9600,N,8,1").
     void SetPort(int32_t number, const std::string &settings);
 
-    void ShowStatus(const std::string &text);
-    // One line in byte display form; the oldest line goes once the log holds 200.
-    void Log(const std::string &line);
-    // Several lines separated by CR.
-    void LogLines(const std::string &text);
-
-    // The port at the caller's number and settings.
-    void OpenPort();
-    void ClosePort();
-    // The loader's line settings on the port.
-    void ApplyDefSettings();
-
-    void SendString(const std::string &bytes);
-    // Waits for the expected bytes (ignoring case); the bytes read meanwhile, at most maxLength of them, go to
-    // reply. True when they came in time.
-    bool WaitAnswer(const std::string &expected, int32_t ticks, std::size_t maxLength = 255,
-                    std::string *reply = nullptr);
-
-    // The connect procedure and its steps.
-    bool EnterHostMode(int32_t ticks);
-    bool LeaveHostMode(int32_t ticks);
-    bool TryHostMode();
-    bool SendCRs();
-    void Connect();
-    void GetVersion();
-    void EraseEEPROM();
-    void Terminate();
-
     // Downloads the file after the user's confirmation and logs the result.
     void DownloadFile(const std::string &fileName);
-    // The transfers; each answers a result code.
-    int32_t DownloadBlocks(const std::string &fileName);
-    int32_t DownloadMtr(const std::string &fileName);
-    int32_t DownloadByDriver(const std::string &fileName);
 
     // Event handlers.
     void ConnBtnClick();
@@ -81,9 +45,22 @@ public:
     void PortCheckClick();
     void MRUMenuPopup();
     void MRUItemClick(const std::string &caption);
-    void ComPortWaitChar(char c);
-    // The port lost its device and closed itself: the window shows it and counts as not connected.
-    void ComPortDeviceLost();
+
+    // What the loader protocol shows.
+    void ShowStatus(const std::string &text) override;
+    void Log(const std::string &line) override;
+    void LogLines(const std::string &text) override;
+    void AppendToLogLine(const std::string &text) override;
+    void ShowPortOpen(bool open) override;
+    void ShowConnecting(bool connecting) override;
+    void ShowDeviceAnswered() override;
+    void ShowVersion(const std::string &version) override;
+    void ShowDeviceLost() override;
+    void ShowTransferRunning(bool running) override;
+    void ShowDownloadEnded() override;
+    void ShowProgress(const std::string &caption) override;
+    void ReportProgress(int64_t done, int64_t all) override;
+    void HideProgress() override;
 
     // Ends the modal run; while an operation is running the close waits until it has returned.
     void done(int result) override;
@@ -114,17 +91,14 @@ public:
     QStatusBar *StatusBar;
     TPopupMenu *MRUMenu;
     TSerComPort ComPort;
-
-    std::unique_ptr<TTRSSetup> Setup;
-    ShortStr<255> RxText;   // bytes received since the current wait began
-    int32_t PortNumber = 0;
-    int32_t CallerBaud = 0;
-    uint8_t CallerParity = 0;
-    uint8_t CallerDataBits = 0;
-    uint8_t CallerStopBits = 0;
-    bool AbortRequested = false;
-    bool Connected = false;
-    ShortStr<255> VersionText;
+    TLoaderProtocol Loader;
+    // The protocol's state under the names the window's users know.
+    bool &Connected;
+    ShortStr<255> &VersionText;
+    int32_t &CallerBaud;
+    uint8_t &CallerParity;
+    uint8_t &CallerDataBits;
+    uint8_t &CallerStopBits;
 
 protected:
     void showEvent(QShowEvent *event) override;
@@ -147,27 +121,9 @@ private:
     void FormShow();
     void FormClose();
     void SetCommandsEnabled(bool enabled);
-    // Waits until the port has sent its queued output: in steps of one tick, or processing messages between
-    // quick checks.
-    void WaitOutputSent(bool tickSteps);
-    // Closing the port discards the output still on its way: waits until it has left the port.
-    void LetOutputLeave();
-    void AppendToLogLine(const std::string &text);
     void AddLogLine(const std::string &line);
     void DropOldestLogLine();
     void LimitLog();
-    // Sends a loader command and answers its reply line, or what arrived of it within a second; an echo of the
-    // command comes first when the loader echoes.
-    std::string LoaderCommand(const std::string &command);
-    int32_t RunBuiltIn(const std::string &fileName, bool mtr);
-    // Sends the plan's blocks, each confirmed by its sum; false after a failed confirmation.
-    bool TransferBlocks(const std::string &image, const TBlockPlan &plan);
-    // Sends block `block` of the image that starts with block `first`; answers the block's sum.
-    int32_t SendBlock(const std::string &image, int block, int first, int count);
-    bool WaitBlockSum(int32_t sum);
-    bool WaitMtr();
-    void SetSpeed(int32_t baud);
-    int32_t CallDriver(const std::string &fileName);
 
     QWidget *body_;
     int logLines_ = 0;

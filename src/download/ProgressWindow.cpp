@@ -13,7 +13,6 @@
 
 #include <cmath>
 
-TAbortProc AbortHook = nullptr;
 TProgForm *ProgForm = nullptr;
 
 TProgForm::TProgForm(QWidget *owner) : QWidget(owner, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint)

@@ -2,6 +2,8 @@
 // The progress window of a download: bytes done of bytes in all, a bar from 0 to 100 and an Abort button that
 // calls the library's abort hook. One exists at a time, from ShowProgress to HideProgress.
 
+#include "TRSProtocol.h"
+
 #include <QWidget>
 
 #include <cstdint>
@@ -10,11 +12,6 @@
 class QLabel;
 class QProgressBar;
 class QPushButton;
-
-// What the Abort button calls: the built-in protocols' abort or a driver's abort function; nullptr when the
-// running download cannot be aborted.
-using TAbortProc = void (*)();
-extern TAbortProc AbortHook;
 
 class TProgForm : public QWidget {
     Q_OBJECT

@@ -7,6 +7,7 @@
 #include <stdexcept>
 #include <string_view>
 
+TAbortProc AbortHook = nullptr;
 bool DownloadAborted = false;
 
 namespace {

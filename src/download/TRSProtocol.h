@@ -1,6 +1,6 @@
 #pragma once
 // What the loader protocols share with the rest of the download library: the block images, the speed
-// commands of the MTR loader, the result codes and their log lines, and the built-in protocols' abort.
+// commands of the MTR loader, the result codes and their log lines, and the abort of a running download.
 
 #include <cstdint>
 #include <istream>
@@ -43,6 +43,11 @@ std::string DownloadingText(const std::string &fileName);
 
 // True when the device's driver name selects the built-in MTR protocol.
 bool IsMtrDriver(const std::string &driver);
+
+// What the progress window's Abort button calls: the built-in protocols' abort or a driver's abort function;
+// nullptr when the running download cannot be aborted.
+using TAbortProc = void (*)();
+extern TAbortProc AbortHook;
 
 // Set by AbortBuiltIn, the abort hook of the built-in protocols; they stop after the current block.
 extern bool DownloadAborted;

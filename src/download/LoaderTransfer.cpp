@@ -1,11 +1,10 @@
-// The download window's transfers: confirmation, recent files and result report, and the built-in block and MTR
-// loader protocols.
+// The loader protocol's transfers: recent files and result report, and the built-in block and MTR protocols.
 
-#include "DownloadWindow.h"
-#include "ProgressWindow.h"
+#include "LoaderProtocol.h"
 #include "TRSProtocol.h"
 #include "common/Wrn.h"
 #include "platform/Paths.h"
+#include "serial/SerMisc.h"
 
 #include <fstream>
 
@@ -19,14 +18,11 @@ const std::string CrLf = "\r\n";
 
 } // namespace
 
-void TTRSForm::DownloadFile(const std::string &fileName)
+void TLoaderProtocol::DownloadFile(const std::string &fileName)
 {
-    TOperation operation(*this);
-    if (!AskYesNo("Download " + fileName + "?"))
-        return;
     Setup->AddMRU(fileName);
-    ShowStatus("DOWNLOADING...");
-    Log(DownloadingText(fileName));
+    view_.ShowStatus("DOWNLOADING...");
+    view_.Log(DownloadingText(fileName));
     int32_t result;
     if (Setup->TRDLL.empty())
         result = DownloadBlocks(fileName);
@@ -34,31 +30,30 @@ void TTRSForm::DownloadFile(const std::string &fileName)
         result = DownloadMtr(fileName);
     else
         result = DownloadByDriver(fileName);
-    activateWindow();
-    setFocus();
-    Log(ResultLine(result, Setup->TRDLL));
-    ShowStatus(result == DownloadResult::Ok ? "DOWNLOAD SUCCESSFUL" : "DOWNLOAD FAILED!");
+    view_.ShowDownloadEnded();
+    view_.Log(ResultLine(result, Setup->TRDLL));
+    view_.ShowStatus(result == DownloadResult::Ok ? "DOWNLOAD SUCCESSFUL" : "DOWNLOAD FAILED!");
 }
 
-int32_t TTRSForm::DownloadBlocks(const std::string &fileName) { return RunBuiltIn(fileName, false); }
+int32_t TLoaderProtocol::DownloadBlocks(const std::string &fileName) { return RunBuiltIn(fileName, false); }
 
-int32_t TTRSForm::DownloadMtr(const std::string &fileName) { return RunBuiltIn(fileName, true); }
+int32_t TLoaderProtocol::DownloadMtr(const std::string &fileName) { return RunBuiltIn(fileName, true); }
 
-int32_t TTRSForm::RunBuiltIn(const std::string &fileName, bool mtr)
+int32_t TLoaderProtocol::RunBuiltIn(const std::string &fileName, bool mtr)
 {
     ComPort.FlushOutBuffer();
-    body_->setEnabled(false);
+    view_.ShowTransferRunning(true);
     // Whichever way the transfer ends.
     struct CleanUp {
-        TTRSForm &form;
+        ILoaderView &view;
         ~CleanUp()
         {
-            HideProgress();
+            view.HideProgress();
             AbortHook = nullptr;
             DownloadAborted = false;
-            form.body_->setEnabled(true);
+            view.ShowTransferRunning(false);
         }
-    } cleanUp {*this};
+    } cleanUp {view_};
 
     std::ifstream file(ResolveCaseInsensitive(fileName), std::ios::binary);
     if (!file)
@@ -75,7 +70,7 @@ int32_t TTRSForm::RunBuiltIn(const std::string &fileName, bool mtr)
     file.close();
     DownloadAborted = false;
     AbortHook = &AbortBuiltIn;
-    ShowProgress(this, DownloadingText(fileName), 0, 100);
+    view_.ShowProgress(DownloadingText(fileName));
 
     bool confirmed;
     bool switched = false;
@@ -115,7 +110,7 @@ int32_t TTRSForm::RunBuiltIn(const std::string &fileName, bool mtr)
     return result;
 }
 
-bool TTRSForm::TransferBlocks(const std::string &image, const TBlockPlan &plan)
+bool TLoaderProtocol::TransferBlocks(const std::string &image, const TBlockPlan &plan)
 {
     for (int block = plan.first; block < plan.first + plan.count; ++block) {
         if (block == plan.skipped)
@@ -128,7 +123,7 @@ bool TTRSForm::TransferBlocks(const std::string &image, const TBlockPlan &plan)
     return true;
 }
 
-int32_t TTRSForm::SendBlock(const std::string &image, int block, int first, int count)
+int32_t TLoaderProtocol::SendBlock(const std::string &image, int block, int first, int count)
 {
     std::size_t at = std::size_t(block - first) * BlockSize;
     int32_t sum = 0;
@@ -138,13 +133,13 @@ int32_t TTRSForm::SendBlock(const std::string &image, int block, int first, int 
             sum += uint8_t(image[at]);
             ComPort.PutChar(image[at]);
         }
-        ReportProgress(int64_t(block - first) * BlockSize + int64_t(piece) * PieceSize, all);
+        view_.ReportProgress(int64_t(block - first) * BlockSize + int64_t(piece) * PieceSize, all);
         WaitOutputSent(false);
     }
     return sum;
 }
 
-bool TTRSForm::WaitBlockSum(int32_t sum)
+bool TLoaderProtocol::WaitBlockSum(int32_t sum)
 {
     TTickTimer timer;
     NewTimer(timer, SumTicks);
@@ -162,13 +157,13 @@ bool TTRSForm::WaitBlockSum(int32_t sum)
     return (bytes[0] | bytes[1] << 8 | bytes[2] << 16) == sum;
 }
 
-bool TTRSForm::WaitMtr()
+bool TLoaderProtocol::WaitMtr()
 {
     SendString("\r");
     return WaitAnswer("MTR\r\n", MtrPromptTicks);
 }
 
-void TTRSForm::SetSpeed(int32_t baud)
+void TLoaderProtocol::SetSpeed(int32_t baud)
 {
     const std::string command = SpeedCommand(baud);
     if (!command.empty())

@@ -1,10 +1,9 @@
-// The download window's transfer through an outside driver library.
+// The loader protocol's transfer through an outside driver library.
 
 #include "DriverContract.h"
-#include "platform/DynamicLibrary.h"
-#include "DownloadWindow.h"
-#include "ProgressWindow.h"
+#include "LoaderProtocol.h"
 #include "TRSProtocol.h"
+#include "platform/DynamicLibrary.h"
 #include "platform/ErrorReport.h"
 #include "platform/Paths.h"
 
@@ -12,18 +11,22 @@
 
 namespace {
 
+// The view of the download under way: the driver's progress callback has no other way to it.
+ILoaderView *DriverView = nullptr;
+
 // The driver's progress callback: the progress window follows, and the user's input (Abort) is handled.
 void DriverProgress(int32_t done, int32_t all)
 {
     ReportErrors([&] {
-        ReportProgress(done, all);
+        if (DriverView)
+            DriverView->ReportProgress(done, all);
         QCoreApplication::processEvents(QEventLoop::AllEvents);
     });
 }
 
 } // namespace
 
-int32_t TTRSForm::DownloadByDriver(const std::string &fileName)
+int32_t TLoaderProtocol::DownloadByDriver(const std::string &fileName)
 {
     ClosePort();   // the driver uses the port itself
     auto reopen = [this] {
@@ -42,7 +45,7 @@ int32_t TTRSForm::DownloadByDriver(const std::string &fileName)
     return result;
 }
 
-int32_t TTRSForm::CallDriver(const std::string &fileName)
+int32_t TLoaderProtocol::CallDriver(const std::string &fileName)
 {
     const TDynamicLibrary library(Setup->TRDLL, TarselDir);
     if (!library.Loaded())
@@ -55,10 +58,16 @@ int32_t TTRSForm::CallDriver(const std::string &fileName)
     if (!download)
         return DownloadResult::CannotCallDriver;
 
-    ShowProgress(this, DownloadingText(fileName), 0, 100);
+    view_.ShowProgress(DownloadingText(fileName));
     struct ProgressHide {
-        ~ProgressHide() { HideProgress(); }
-    } progressHide;
+        ILoaderView &view;
+        ~ProgressHide()
+        {
+            DriverView = nullptr;
+            view.HideProgress();
+        }
+    } progressHide {view_};
+    DriverView = &view_;
     const std::string path = ResolveCaseInsensitive(fileName);
     const int32_t maxBaud = Setup->MaxBaud;
     const int32_t result =

@@ -1,0 +1,300 @@
+#include "LoaderProtocol.h"
+
+#include "common/Wrn.h"
+#include "platform/Text.h"
+#include "serial/SerMisc.h"
+
+#include <QCoreApplication>
+
+#include <chrono>
+#include <thread>
+
+namespace {
+
+constexpr int32_t HostModeTicks = 18;
+const std::string CrLf = "\r\n";
+
+} // namespace
+
+TLoaderProtocol::TLoaderProtocol(TSerCustomComPort &port, ILoaderView &view)
+    : ComPort(port), Setup(std::make_unique<TTRSSetup>()), view_(view)
+{
+    ComPort.SetOutSize(16384);
+    ComPort.SetUseEventWord(false);
+    ComPort.SetCommNotificationLevel(1);
+    ComPort.SetOnWaitChar([this](TSerCustomComPort &, char c) { ComPortWaitChar(c); });
+    ComPort.RegisterUserCallback(this, [this](TSerCustomComPort &p, bool opening) {
+        if (!opening && !p.LostDevice().empty())
+            ComPortDeviceLost();
+    });
+}
+
+TLoaderProtocol::~TLoaderProtocol()
+{
+    ComPort.DeregisterUserCallback(this);
+    ComPort.SetOnWaitChar(nullptr);
+}
+
+void TLoaderProtocol::ComPortDeviceLost()
+{
+    // The port has closed itself; a step under way ends with the port's error at its next call.
+    Connected = false;
+    view_.ShowDeviceLost();
+    view_.Log("Device lost: " + ComPort.LostDevice());
+    view_.ShowStatus("DEVICE LOST!");
+}
+
+// ---- Device and port ----
+
+bool TLoaderProtocol::SelectDevice(const std::string &name)
+{
+    if (name == Setup->DeviceName.str())
+        return false;
+    Setup->LoadDevice(name);
+    return true;
+}
+
+void TLoaderProtocol::SetPort(int32_t number, const std::string &settings)
+{
+    PortNumber = number;
+    const TLineSettings caller = TTRSSetup::ParseSettings(Cut(settings, 50));
+    CallerBaud = caller.Baud;
+    CallerParity = caller.Parity;
+    CallerDataBits = caller.DataBits;
+    CallerStopBits = caller.StopBits;
+}
+
+void TLoaderProtocol::OpenPort()
+{
+    ComPort.SetComNumber(uint16_t(PortNumber));
+    ComPort.SetBaud(CallerBaud);
+    ComPort.SetParity(TParity(CallerParity));
+    ComPort.SetDataBits(CallerDataBits);
+    ComPort.SetStopBits(CallerStopBits);
+    ComPort.SetOpen(true);
+    view_.ShowPortOpen(ComPort.Open());
+}
+
+void TLoaderProtocol::ClosePort()
+{
+    Connected = false;
+    view_.ShowPortOpen(false);
+    LetOutputLeave();
+    ComPort.SetOpen(false);
+}
+
+void TLoaderProtocol::LetOutputLeave()
+{
+    if (ComPort.PortState() != TPortState::PortOpen)
+        return;   // nothing is on its way, for instance after the device was lost
+    WaitOutputSent(false);
+    // The device may still hold the last characters when the queue is empty: the time of 18 more.
+    const int64_t baud = ComPort.Baud() > 0 ? ComPort.Baud() : 115200;
+    std::this_thread::sleep_for(std::chrono::microseconds(18 * 11 * 1000000 / baud + 1000));
+}
+
+void TLoaderProtocol::ApplyDefSettings()
+{
+    ComPort.SetBaud(Setup->LoaderBaud);
+    ComPort.SetParity(TParity(Setup->LoaderParity));
+    ComPort.SetDataBits(Setup->LoaderDataBits);
+    ComPort.SetStopBits(Setup->LoaderStopBits);
+}
+
+// ---- Sending and waiting ----
+
+void TLoaderProtocol::WaitOutputSent(bool tickSteps)
+{
+    if (tickSteps) {
+        while (ComPort.OutBuffUsed() != 0 && !QuitRequested())
+            DelayTicks(1, true);
+        return;
+    }
+    QCoreApplication::processEvents(QEventLoop::AllEvents);
+    while (ComPort.OutBuffUsed() != 0 && !QuitRequested()) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        QCoreApplication::processEvents(QEventLoop::AllEvents);
+    }
+}
+
+void TLoaderProtocol::SendString(const std::string &bytes)
+{
+    ComPort.PutString(bytes);
+    view_.Log("  TX: " + bytes);
+    if (ComPort.Baud() <= 1200)
+        WaitOutputSent(true);
+}
+
+void TLoaderProtocol::ComPortWaitChar(char c)
+{
+    if (RxText.size() < RxText.capacity)
+        RxText = RxText.str() + c;
+}
+
+bool TLoaderProtocol::WaitAnswer(const std::string &expected, int32_t ticks, std::size_t maxLength,
+                                 std::string *reply)
+{
+    RxText = "";
+    const bool matched = ComPort.WaitForString(Cut(expected, 80), ticks, true, true);
+    if (matched)
+        view_.Log("  RX: " + RxText.str());
+    if (reply)
+        *reply = Cut(RxText.str(), maxLength);
+    return matched;
+}
+
+// ---- Connect procedure ----
+
+bool TLoaderProtocol::EnterHostMode(int32_t ticks)
+{
+    SendString("\x1B[C");
+    return WaitAnswer("\x1BH\r\n", ComPort.Baud() <= 300 ? 2 * ticks : ticks);
+}
+
+bool TLoaderProtocol::LeaveHostMode(int32_t ticks)
+{
+    SendString("\x1B[A");
+    return WaitAnswer("\x1BX\r\n", ticks);
+}
+
+bool TLoaderProtocol::TryHostMode()
+{
+    bool entered = EnterHostMode(HostModeTicks);
+    if (AbortRequested)
+        return entered;
+    if (!entered) {
+        const bool left = LeaveHostMode(HostModeTicks);
+        if (AbortRequested)
+            return entered;
+        if (left) {
+            entered = EnterHostMode(HostModeTicks);
+            if (AbortRequested)
+                return entered;
+        }
+    }
+    for (int retry = 0; retry < 2 && !entered; ++retry) {
+        entered = EnterHostMode(HostModeTicks);
+        if (AbortRequested)
+            return entered;
+    }
+    if (entered)
+        DelayTicks(9, true);
+    else
+        LeaveHostMode(HostModeTicks);
+    return entered;
+}
+
+bool TLoaderProtocol::SendCRs()
+{
+    if (Trim(Setup->CRAnswer).empty())
+        return true;
+    view_.Log("Sending <CR>");
+    bool answered = false;
+    int passes = 0;
+    do {
+        ComPort.PutChar('\r');
+        view_.AppendToLogLine(" .");
+        RxText = "";
+        if (Setup->Echo)
+            ComPort.WaitForString(CrLf, Setup->CRTicks, true, true);
+        answered = ComPort.WaitForString(Setup->CRAnswer, Setup->CRTicks, true, true);
+        if (answered)
+            view_.Log("  RX: " + RxText.str());
+        ++passes;
+    } while (!answered && passes < Setup->CRMax && !AbortRequested);
+    return answered;
+}
+
+void TLoaderProtocol::Connect()
+{
+    AbortRequested = false;
+    view_.ShowConnecting(true);
+    view_.ShowStatus("CONNECTING...");
+    OpenPort();
+    Connected = false;
+    view_.Log("Trying to enter host mode...");
+    if (TryHostMode()) {
+        view_.Log("Quitting resident application...");
+        SendString("\x1B[Q");
+        WaitOutputSent(false);
+        DelayTicks(4, true);
+    }
+    if (!AbortRequested) {
+        view_.Log("Setting port to " + Setup->DefSettings.str() + "...");
+        ApplyDefSettings();
+    }
+    bool answered = false;
+    for (int attempt = 1; attempt <= 2 && !AbortRequested && !answered; ++attempt) {
+        answered = SendCRs();
+        if (answered) {
+            view_.ShowDeviceAnswered();
+        } else if (!AbortRequested) {
+            const std::string &message = attempt == 1 ? Setup->ErrMsg1.str() : Setup->ErrMsg2.str();
+            ShowWarning(message);
+            view_.LogLines(attempt == 1 ? message + "." : message);
+        }
+    }
+    if (answered) {
+        view_.ShowStatus("CONNECTED!");
+        Connected = true;
+    } else {
+        view_.Log("");
+        view_.Log(AbortRequested ? "CONNECTION ABORTED!" : "CONNECTION FAILED!");
+        view_.ShowStatus("NOT CONNECTED");
+    }
+    ComPort.FlushInBuffer();
+    view_.ShowConnecting(false);
+}
+
+void TLoaderProtocol::AssumeConnected()
+{
+    OpenPort();
+    ApplyDefSettings();
+    view_.Log("Setting port to " + Setup->DefSettings.str() + "...");
+    Connected = true;
+}
+
+void TLoaderProtocol::GetVersion()
+{
+    if (Trim(Setup->VerCmd).empty())
+        return;
+    view_.Log("Getting resident program version...");
+    VersionText = LoaderCommand(Setup->VerCmd);
+    view_.ShowStatus("CONNECTED - " + UpperCase(VersionText.str()));
+    view_.ShowVersion(VersionText);
+}
+
+void TLoaderProtocol::EraseEEPROM()
+{
+    view_.Log("Erasing EEPROM...");
+    view_.ShowStatus("ERASING EEPROM...");
+    view_.ShowStatus(UpperCase(LoaderCommand(Setup->EraseCmd)));
+}
+
+std::string TLoaderProtocol::LoaderCommand(const std::string &command)
+{
+    SendString(command);
+    if (Setup->Echo)
+        WaitAnswer(CrLf, HostModeTicks);
+    std::string reply;
+    WaitAnswer(CrLf, HostModeTicks, 255, &reply);
+    return reply;
+}
+
+void TLoaderProtocol::Terminate()
+{
+    view_.ShowStatus("TERMINATING...");
+    if (Connected) {
+        SendString(Setup->RunCmd);
+        if (!Trim(Setup->RunAnswer).empty()) {
+            view_.Log("Waiting for \"" + Setup->RunAnswer.str() + "\"...");
+            WaitAnswer(Setup->RunAnswer, Setup->RunTimeout);
+        }
+    }
+    if (ComPort.Open())
+        ComPort.FlushInBuffer();
+    ComPort.SetBaud(CallerBaud);
+    ComPort.SetParity(TParity(CallerParity));
+    ComPort.SetDataBits(CallerDataBits);
+    ComPort.SetStopBits(CallerStopBits);
+}

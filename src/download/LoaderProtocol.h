@@ -1,0 +1,98 @@
+#pragma once
+// The loader protocol: brings the reader from its resident program into its loader, reads the resident program's
+// version, erases the reader's EEPROM, downloads a program file by the block or MTR protocol or through an outside
+// driver library, and starts the downloaded program. It speaks over the port it is given and shows its work only
+// through its view.
+
+#include "LoaderView.h"
+#include "TarselSettings.h"
+#include "platform/ShortStr.h"
+#include "serial/SerPort.h"
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+struct TBlockPlan;
+
+class TLoaderProtocol {
+public:
+    TLoaderProtocol(TSerCustomComPort &port, ILoaderView &view);
+    ~TLoaderProtocol();
+    TLoaderProtocol(const TLoaderProtocol &) = delete;
+    TLoaderProtocol &operator=(const TLoaderProtocol &) = delete;
+
+    TSerCustomComPort &ComPort;
+    std::unique_ptr<TTRSSetup> Setup;
+    ShortStr<255> RxText;   // bytes received since the current wait began
+    int32_t PortNumber = 0;
+    int32_t CallerBaud = 0;
+    uint8_t CallerParity = 0;
+    uint8_t CallerDataBits = 0;
+    uint8_t CallerStopBits = 0;
+    bool AbortRequested = false;
+    bool Connected = false;
+    ShortStr<255> VersionText;
+
+    // Reads the device's settings when the name differs from the one held; false when it is the same.
+    bool SelectDevice(const std::string &name);
+    // The caller's port number and line settings ("9600,N,8,1").
+    void SetPort(int32_t number, const std::string &settings);
+
+    // The port at the caller's number and settings.
+    void OpenPort();
+    void ClosePort();
+    // The loader's line settings on the port.
+    void ApplyDefSettings();
+
+    void SendString(const std::string &bytes);
+    // Waits for the expected bytes (ignoring case); the bytes read meanwhile, at most maxLength of them, go to
+    // reply. True when they came in time.
+    bool WaitAnswer(const std::string &expected, int32_t ticks, std::size_t maxLength = 255,
+                    std::string *reply = nullptr);
+
+    // The connect procedure and its steps.
+    bool EnterHostMode(int32_t ticks);
+    bool LeaveHostMode(int32_t ticks);
+    bool TryHostMode();
+    bool SendCRs();
+    void Connect();
+    // Stops the connect procedure at its next step.
+    void Abort() { AbortRequested = true; }
+    // A device that needs no connect: the port at the loader settings, counted as connected.
+    void AssumeConnected();
+    void GetVersion();
+    void EraseEEPROM();
+    // Starts the downloaded program when connected and gives the port back the caller's settings.
+    void Terminate();
+
+    // Downloads the file the user confirmed and logs the result.
+    void DownloadFile(const std::string &fileName);
+    // The transfers; each answers a result code.
+    int32_t DownloadBlocks(const std::string &fileName);
+    int32_t DownloadMtr(const std::string &fileName);
+    int32_t DownloadByDriver(const std::string &fileName);
+
+private:
+    void ComPortWaitChar(char c);
+    void ComPortDeviceLost();
+    // Waits until the port has sent its queued output: in steps of one tick, or processing messages between
+    // quick checks.
+    void WaitOutputSent(bool tickSteps);
+    // Closing the port discards the output still on its way: waits until it has left the port.
+    void LetOutputLeave();
+    // Sends a loader command and answers its reply line, or what arrived of it within a second; an echo of the
+    // command comes first when the loader echoes.
+    std::string LoaderCommand(const std::string &command);
+    int32_t RunBuiltIn(const std::string &fileName, bool mtr);
+    // Sends the plan's blocks, each confirmed by its sum; false after a failed confirmation.
+    bool TransferBlocks(const std::string &image, const TBlockPlan &plan);
+    // Sends block `block` of the image that starts with block `first`; answers the block's sum.
+    int32_t SendBlock(const std::string &image, int block, int first, int count);
+    bool WaitBlockSum(int32_t sum);
+    bool WaitMtr();
+    void SetSpeed(int32_t baud);
+    int32_t CallDriver(const std::string &fileName);
+
+    ILoaderView &view_;
+};
