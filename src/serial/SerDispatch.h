@@ -26,6 +26,7 @@ class TSerWindow;
 namespace SerCode {
 constexpr int32_t OutOfMemory = -8;
 constexpr int32_t BadArgument = -1002;
+constexpr int32_t BaudRateRefused = -2002;   // the device's driver runs at another rate than the one asked for
 constexpr int32_t ByteSizeRefused = -2003;   // the device's driver cannot carry the data bits
 constexpr int32_t FormatRefused = -2004;     // nor the parity or stop bits
 constexpr int32_t CommNotOpen = -2007;

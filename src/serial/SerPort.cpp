@@ -114,7 +114,7 @@ void TSerCustomComPort::ApplyLine()
         return;
     const int32_t result = dispatcher_->SetLine(baud_, uint8_t(parity_), stopBits_, dataBits_);
     std::string detail;
-    if (result == SerCode::ByteSizeRefused || result == SerCode::FormatRefused) {
+    if (result == SerCode::BaudRateRefused || result == SerCode::ByteSizeRefused || result == SerCode::FormatRefused) {
         detail = ": " + SerPortName(comNumber_) + " cannot take " + std::to_string(baud_) + ","
                  + ParityLetter(parity_) + std::to_string(dataBits_) + std::to_string(stopBits_);
     }

@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cmath>
 #include <cstring>
 #include <thread>
 
@@ -17,9 +18,14 @@ constexpr int RingFullPollMs = 50;
 constexpr int WritablePollMs = 100;
 constexpr int32_t NotOpenedByTapi = 2007;
 
-// The code of a line format the driver did not carry: its data bits, or else its parity or stop bits.
-int32_t RefusedFormat(const TSerLineSettings &wanted, const TSerLineSettings &carried)
+// How far the rate a driver keeps may lie from the one asked for: both ends of a line still agree on every bit.
+constexpr double RateTolerance = 0.02;
+
+// The code of line settings the driver did not carry: its rate, its data bits, or else its parity or stop bits.
+int32_t RefusedSettings(const TSerLineSettings &wanted, const TSerLineSettings &carried)
 {
+    if (std::abs(double(carried.BaudRate) - double(wanted.BaudRate)) > RateTolerance * wanted.BaudRate)
+        return SerCode::BaudRateRefused;
     if (carried.ByteSize != wanted.ByteSize)
         return SerCode::ByteSizeRefused;
     if (carried.Parity != wanted.Parity || carried.StopBits != wanted.StopBits)
@@ -179,8 +185,8 @@ int32_t TSerWin32Dispatcher::WriteLineSettings(const TSerLineSettings &settings)
         return result;
     TSerLineSettings carried;
     if (checkCarried_ && driver.ReadSettings(fd_, carried) == 0) {
-        // A driver drops what its device cannot do without a word: the format it kept is not the one asked for.
-        if (const int32_t refused = RefusedFormat(settings, carried)) {
+        // A driver drops or rounds what its device cannot do without a word: what it kept is not what was asked.
+        if (const int32_t refused = RefusedSettings(settings, carried)) {
             driver.WriteSettings(fd_, shadow_);
             return refused;
         }

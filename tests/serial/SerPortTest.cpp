@@ -567,6 +567,30 @@ TEST_F(PortTest, ALineFormatTheDeviceCannotTakeIsRefusedNamingIt)
     EXPECT_EQ(data, 8);
 }
 
+TEST_F(PortTest, ARateTheDeviceRunsFarFromIsRefusedNamingIt)
+{
+    testsupport::FakeTtyDriver driver;
+    driver.add(pty.devicePath(), testsupport::FakeTtyDriver::Kind::UsbSerial);
+    driver.keepRate(250000, 230400);
+    port.SetBaud(250000);
+    const auto atOpen = RaisedBy<EBaudRate>([&] { port.SetOpen(true); });
+    EXPECT_EQ(atOpen.what(), "ie_Baudrate - unsupported baud rate: COM5, " + pty.devicePath());
+    EXPECT_EQ(port.PortState(), TPortState::PortClosed);
+    port.SetBaud(9600);
+    port.SetOpen(true);
+    const auto whileOpen = RaisedBy<EBaudRate>([&] { port.SetBaud(250000); });
+    EXPECT_EQ(whileOpen.what(),
+              "ie_Baudrate - unsupported baud rate: COM5, " + pty.devicePath() + " cannot take 250000,N81");
+    int32_t baud;
+    TParity parity;
+    uint16_t data, stop;
+    port.GetLine(baud, parity, data, stop);
+    EXPECT_EQ(baud, 9600);
+    port.SetBaud(19200);   // the next rate works
+    port.GetLine(baud, parity, data, stop);
+    EXPECT_EQ(baud, 19200);
+}
+
 TEST_F(PortTest, ARefusedPermissionNamesTheDeviceAndItsGroup)
 {
     ASSERT_EQ(chmod(pty.devicePath().c_str(), 0600), 0);

@@ -228,6 +228,37 @@ TEST(RealDevices, AFormatTheDriverDropsIsRefusedAndTheOldOneStays)
     }
 }
 
+TEST(RealDevices, ARateTheDriverRoundsFarOffIsRefusedAndTheOldOneStays)
+{
+    testsupport::FakeTtyDriver driver;
+    driver.keepRate(250000, 230400);   // 8 % off: the reader would see garbage
+    driver.keepRate(31250, 31200);     // 0.2 % off: every bit still lands
+    driver.keepRate(57600, 57600 + 57600 * 21 / 1000);
+    driver.keepRate(38400, 38400 - 38400 * 19 / 1000);
+    const std::pair<uint32_t, int32_t> cases[] = {
+        {250000, SerCode::BaudRateRefused}, {31250, 0}, {57600, SerCode::BaudRateRefused}, {38400, 0}, {14400, 0}};
+    for (const auto &[rate, expected] : cases) {
+        testsupport::Pty pty;
+        driver.add(pty.devicePath(), testsupport::FakeTtyDriver::Kind::UsbSerial);
+        TSerWin32Dispatcher d(nullptr);
+        TSerOpenParams params;
+        params.DeviceName = pty.devicePath();
+        params.Baud = 9600;
+        ASSERT_EQ(d.OpenPort(params), 0);
+        EXPECT_EQ(d.SetLine(int32_t(rate), KeepLine::Parity, KeepLine::StopBits, KeepLine::DataBits), expected) << rate;
+        int32_t baud;
+        uint8_t parity;
+        uint16_t data, stop;
+        d.GetLine(baud, parity, data, stop);
+        EXPECT_EQ(baud, expected ? 9600 : int32_t(rate));
+        TSerLineSettings device;
+        ASSERT_EQ(driver.ReadSettings(pty.masterFd(), device), 0);
+        if (expected) {
+            EXPECT_EQ(device.BaudRate, 9600u) << "the old rate is put back";
+        }
+    }
+}
+
 TEST(PortPresence, SysfsTellsWhereItCanAndNoLineChanges)
 {
     testsupport::FakeTtyDriver driver;

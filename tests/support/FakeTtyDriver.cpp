@@ -87,6 +87,8 @@ int FakeTtyDriver::WriteSettings(int fd, const TSerLineSettings &settings)
             carried.Parity = carried.Parity == 3 ? 1 : 2;
     }
     std::lock_guard lock(mutex_);
+    if (const auto kept = keptRates_.find(carried.BaudRate); kept != keptRates_.end())
+        carried.BaudRate = kept->second;
     carried_[node] = carried;
     return 0;
 }

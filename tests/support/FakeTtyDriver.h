@@ -30,6 +30,12 @@ public:
     void add(const std::string &path, Kind kind);
     // The folder of stable names; empty means none exists.
     void setStableNameFolder(const std::string &folder) { stableFolder_ = folder; }
+    // The rate the driver runs at when `asked` is set, as a driver that rounds to its divisors does.
+    void keepRate(uint32_t asked, uint32_t kept)
+    {
+        std::lock_guard lock(mutex_);
+        keptRates_[asked] = kept;
+    }
     // A folder laid out as sysfs, in place of the kernel's.
     void setSysfsRoot(const std::string &folder) { sysfsRoot_ = folder; }
 
@@ -48,6 +54,7 @@ private:
     std::mutex mutex_;
     std::map<dev_t, Kind> kinds_;
     std::map<dev_t, TSerLineSettings> carried_;
+    std::map<uint32_t, uint32_t> keptRates_;
     std::string stableFolder_;
     std::string sysfsRoot_;
 };
