@@ -289,7 +289,7 @@ void TMainForm::Toolbar1Click()
     // The menu item has already toggled its check mark.
     Settings.Toolbar = Toolbar1->isChecked();
     ControlBar->setVisible(Settings.Toolbar);
-    WriteSettings();
+    SaveSettings();
 }
 
 void TMainForm::ShortcutKey(uint16_t &key)
@@ -338,7 +338,7 @@ void TMainForm::closeEvent(QCloseEvent *event)
         event->ignore();
         return;
     }
-    ReportErrors([] { WriteSettings(); });
+    SaveSettings();
     for (QMdiSubWindow *child : MdiArea->subWindowList())
         if (child != CommForm) Release(child);
     event->accept();

@@ -231,7 +231,7 @@ void TSetupForm::FormClose()
         s.Language = letter.empty() ? std::string("_") : letter;   // an empty letter means no language
     }
     TakeLevel();
-    WriteSettings();
+    SaveSettings();
     if (std::tuple(s.Port, s.Baud, s.Parity, s.Data, s.Stop) != port && AskYesNo("Update device control?"))
         CommDM->ApplyPortSettings();
 }

@@ -141,7 +141,7 @@ void TLoadCfgForm::FormDestroy()
 {
     SaveFormBounds(*this, Settings.LoadCfgBounds);
     Settings.LoadCfgSplit = {Panel2->width(), Panel3->height()};
-    WriteSettings();
+    SaveSettings();
 }
 
 void TLoadCfgForm::FileListClick()

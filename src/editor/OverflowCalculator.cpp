@@ -358,7 +358,7 @@ void TOverForm::CDSpinClick(QLineEdit *edit, bool up)
 void TOverForm::SetUnit(bool inches)
 {
     Settings.Inches = inches;
-    WriteSettings();
+    SaveSettings();
     ModUM->setText(inches ? "mils" : "mm");
     MinUM->setText(inches ? "in" : "mm");
     MaxUM->setText(inches ? "in" : "mm");

@@ -4,6 +4,7 @@
 #include "TerminalWindow.h"
 #include "common/BsTypes.h"
 #include "common/ByteDisplay.h"
+#include "common/IncidentalStep.h"
 #include "common/Wrn.h"
 #include "model/ConfigDump.h"
 #include "model/Edition.h"
@@ -358,7 +359,7 @@ void TCommForm::ConnBtnClick()
                                            (IsRemoted() ? " (Remoted)" : "")));
             SetupCustomButtons();
             CommDM->UpdateMultiMenu(false);
-            WriteSettings();
+            SaveSettings();
             EnableCommands();
             if (CommDM->ComPort.DataBits() == 7) ShowWarning(kSevenBitWarning);
             ShowIdentification();
@@ -385,16 +386,18 @@ void TCommForm::GetCfgBtnClick()
 void TCommForm::GetConfiguration()
 {
     if (Template->IsEmpty()) return ShowWarning("No template available!");
+    std::vector<std::string> list;
     const bool ok = RunInHostMode(
-        [] {
-            std::vector<std::string> list;
+        [&list] {
             if (!CommDM->ReadConfig(list)) return false;
-            if (Settings.Debug) DumpConfiguration(list, CommDM->DeviceId);
             Template->ApplyConfiguration(list);
             CommDM->RefreshEditView();
             return true;
         },
         "Transfer failed!");
+    // Written once the reader is out of host mode, so that a report of its failure does not hold the reader.
+    if (ok && Settings.Debug)
+        RunIncidentalStep("The configuration dump was not written.", [&] { DumpConfiguration(list, CommDM->DeviceId); });
     ShowStatus(ok ? "Configuration received" : "Transfer failed!");
 }
 

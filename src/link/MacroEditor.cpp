@@ -245,6 +245,6 @@ void TMacroForm::OkBtnClick()
     SortTermMacros();
     if (StartCombo->currentIndex() >= 0) Settings.SerialStart = uint8_t(StartCombo->currentIndex());
     if (StopCombo->currentIndex() >= 0) Settings.SerialStop = uint8_t(StopCombo->currentIndex());
-    WriteSettings();
+    SaveSettings();
     accept();
 }

@@ -144,7 +144,7 @@ TTermForm::TTermForm(QWidget *parent) : QMdiSubWindow(parent)
 TTermForm::~TTermForm()
 {
     SaveFormBounds(*this, Settings.TermBounds);
-    ReportErrors([] { WriteSettings(); });
+    SaveSettings();
     unregister();
     if (TermForm == this) TermForm = nullptr;
 }

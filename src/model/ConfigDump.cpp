@@ -5,7 +5,10 @@
 #include "platform/FileContents.h"
 #include "platform/Text.h"
 
+#include <cerrno>
+#include <cstring>
 #include <ctime>
+#include <filesystem>
 #include <stdexcept>
 
 namespace {
@@ -54,5 +57,10 @@ void DumpConfiguration(const ConfigRecords &records, std::string_view title)
     std::string out = "Configuration Dump - " + Cut(title, 80) + " - " + (dateText ? dateText() : LocaleDateText()) +
                       "\r\n\r\n";
     for (const std::string &record : records) out += DumpLine(record) + "\r\n";
-    if (!WriteFileAtomically(kDumpFile, out)) throw std::runtime_error(std::string("Unable to write to ") + kDumpFile);
+    if (!WriteFileAtomically(kDumpFile, out)) {
+        const int error = errno;
+        std::error_code unknown;
+        throw std::runtime_error(std::string("Unable to write ") + kDumpFile + " in " +
+                                 std::filesystem::current_path(unknown).string() + ": " + std::strerror(error));
+    }
 }

@@ -13,5 +13,6 @@ void SetDumpDateText(std::function<std::string()> source);
 
 // Writes DUMPCFG.TXT into the current directory, replacing it: "Configuration Dump - " + title + " - " + date
 // text, an empty line, then one line per record: each byte as text (" <ESC>", " A", " <$E9>"), dots up to column 24,
-// then the bytes in hex. Raises std::runtime_error when the file cannot be written.
+// then the bytes in hex. Raises std::runtime_error naming the folder and the reason when the file cannot be
+// written.
 void DumpConfiguration(const ConfigRecords &records, std::string_view title);

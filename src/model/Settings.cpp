@@ -4,6 +4,7 @@
 #include "SettingsModule.h"
 #include "common/BsTypes.h"
 #include "common/ByteDisplay.h"
+#include "common/IncidentalStep.h"
 #include "platform/IniFile.h"
 #include "platform/Paths.h"
 #include "platform/Text.h"
@@ -252,6 +253,8 @@ void WriteSettings()
         WriteTermMacros(ini);
     });
 }
+
+void SaveSettings() { RunIncidentalStep("The settings were not saved.", WriteSettings); }
 
 void ReadModelSettings(const std::string &model)
 {

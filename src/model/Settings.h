@@ -75,7 +75,11 @@ std::string IniPath();
 // default, and the first such conversion error is raised once everything has been read.
 void ReadSettings();
 // Writes the fixed part: [Port] (without MaxPort), [Header], some [Misc] keys, [Forms] and [TermMacros].
+// Raises IniError when the INI cannot be written.
 void WriteSettings();
+// WriteSettings for the windows whose actions save the settings along the way: a failure is reported (once per
+// cause) and the action goes on.
+void SaveSettings();
 
 // Per-model values from the section named after the model (cut to 50): DevPath, DevTpl, the custom buttons (the
 // [Reserved] ones when the model has no DevPath), EEPROMOnly, SendDelay.

@@ -11,6 +11,8 @@
 #include <QPushButton>
 #include <QToolButton>
 
+#include <sys/stat.h>
+
 using namespace std::chrono_literals;
 using testsupport::readerRecord;
 using testsupport::SimKind;
@@ -103,6 +105,26 @@ TEST_F(CommFormTest, ConnectReadsTheConfigurationIntoTheTemplate)
     EXPECT_NE(dir.read("DUMPCFG.TXT").find("Configuration Dump - M100 V1.2"), std::string::npos);
     EXPECT_NE(dir.read("CORVANE.INI").find("[Forms]"), std::string::npos);   // the INI was written
     EXPECT_TRUE(ui.log().empty());
+}
+
+// A dump that cannot be written is reported with its folder; the configuration is read all the same.
+TEST_F(CommFormTest, ADumpThatCannotBeWrittenIsReportedOnceAndConnectGoesOn)
+{
+    writeIni("[Misc]\nDebug=1\n");
+    testsupport::ScopedCwd cwd(dir.path());
+    ::chmod(dir.write("DUMPCFG.TXT", "old dump").c_str(), 0444);
+    openWindow();
+    for (int round = 0; round < 2; ++round) {
+        form->ConnBtnClick();
+        EXPECT_TRUE(link->Connected) << round;
+        EXPECT_FALSE(link->InHostMode) << round;
+        EXPECT_TRUE(form->GetCfgBtn->isEnabled()) << round;
+        EXPECT_EQ(tpl.GetConfiguration(), (ConfigRecords {readerRecord("AB", 0), readerRecord("AC", 1)}));
+        EXPECT_EQ(form->DisplayPanel->text(), " M100 V1.2") << round;
+        EXPECT_EQ(ui.warnings(), std::vector<std::string> {"The configuration dump was not written.\rUnable to write "
+                                                           "DUMPCFG.TXT in " + dir.path().string() + ": Permission denied"});
+    }
+    EXPECT_EQ(dir.read("DUMPCFG.TXT"), "old dump");
 }
 
 TEST_F(CommFormTest, ConnectReadsTheConfigurationThroughAUsbSerialAdapter)

@@ -51,5 +51,10 @@ TEST_F(ConfigDumpTest, ReplacesTheFileAndReportsWriteErrors)
 
     std::filesystem::remove(dir.file("DUMPCFG.TXT"));
     std::filesystem::create_directory(dir.file("DUMPCFG.TXT"));
-    EXPECT_THROW(DumpConfiguration({}, "C"), std::runtime_error);
+    try {
+        DumpConfiguration({}, "C");
+        ADD_FAILURE() << "no error raised";
+    } catch (const std::runtime_error &e) {
+        EXPECT_EQ(std::string(e.what()), "Unable to write DUMPCFG.TXT in " + dir.path().string() + ": Is a directory");
+    }
 }
