@@ -4,6 +4,8 @@
 #include <QGridLayout>
 #include <QRadioButton>
 
+#include "platform/qt/RadioTabStop.h"
+
 TRadioGroup::TRadioGroup(const QString &title, const QStringList &items, int columns, QWidget *parent)
     : QGroupBox(title, parent), group_(new QButtonGroup(this))
 {
@@ -14,6 +16,7 @@ TRadioGroup::TRadioGroup(const QString &title, const QStringList &items, int col
         group_->addButton(button, i);
         layout->addWidget(button, i % rows, i / rows);
     }
+    MakeOneTabStop(group_->buttons());
 }
 
 int TRadioGroup::ItemIndex() const { return group_->checkedId(); }

@@ -1,5 +1,6 @@
 #pragma once
-// A titled group of radio buttons with one index: the checked button, or -1 when none is.
+// A titled group of radio buttons with one index: the checked button, or -1 when none is. The group is one tab
+// stop; the arrow keys move within it.
 
 #include <QGroupBox>
 #include <QStringList>

@@ -9,6 +9,7 @@
 #include "platform/Text.h"
 #include "platform/qt/Cp1252.h"
 #include "platform/qt/Guarded.h"
+#include "platform/qt/RadioTabStop.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -86,8 +87,8 @@ void TOverForm::buildControls()
     auto *dist = new QGridLayout(DistGroup);
     MinCDEdit = numberEdit();
     MaxCDEdit = numberEdit();
-    MinCDSpin = new TSpinButton;
-    MaxCDSpin = new TSpinButton;
+    MinCDSpin = new TSpinButton(MinCDEdit);
+    MaxCDSpin = new TSpinButton(MaxCDEdit);
     MinUM = new QLabel("mm");
     MaxUM = new QLabel("mm");
     dist->addWidget(new QLabel("Minimum"), 0, 0);
@@ -102,7 +103,7 @@ void TOverForm::buildControls()
     BarGroup = new QGroupBox("Module");
     auto *bar = new QGridLayout(BarGroup);
     XEdit = numberEdit();
-    XSpin = new TSpinButton;
+    XSpin = new TSpinButton(XEdit);
     ModUM = new QLabel("mm");
     bar->addWidget(new QLabel("Width"), 0, 0);
     bar->addWidget(XEdit, 0, 1);
@@ -131,6 +132,7 @@ void TOverForm::buildControls()
     MMBtn->setChecked(true);
     units->addWidget(MMBtn);
     units->addWidget(INBtn);
+    MakeOneTabStop({MMBtn, INBtn});
 
     OkBtn = new QPushButton("OK");
     CancelBtn = new QPushButton("Cancel");

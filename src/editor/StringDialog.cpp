@@ -107,6 +107,7 @@ TStrForm::TStrForm(QWidget *owner) : QDialog(owner)
     Grid->verticalHeader()->setDefaultSectionSize(18);
     Grid->setSelectionMode(QAbstractItemView::SingleSelection);
     Grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    Grid->setTabKeyNavigation(false);   // Tab leaves the grid; the arrow keys move within
     Grid->setItemDelegate(new TStrCellDelegate(Grid));
     Grid->setContextMenuPolicy(Qt::CustomContextMenu);
     Grid->setFixedHeight(Grid->horizontalHeader()->sizeHint().height() + 18 +

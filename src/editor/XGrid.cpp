@@ -149,6 +149,7 @@ TExtGrid::TExtGrid(QWidget *owner) : QTableView(owner), model_(new ExtGridModel(
     setItemDelegate(new ExtGridDelegate(*this));
     setSelectionMode(QAbstractItemView::NoSelection);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
+    setTabKeyNavigation(false);   // Tab leaves the grid; the arrow keys move within
     verticalHeader()->hide();
     verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     verticalHeader()->setMinimumSectionSize(1);

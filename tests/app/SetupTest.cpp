@@ -2,6 +2,7 @@
 #include "Pty.h"
 #include "Pump.h"
 #include "ScriptedUi.h"
+#include "TabChain.h"
 #include "TempDir.h"
 #include "app/MainWindow.h"
 #include "app/RadioGroup.h"
@@ -26,6 +27,7 @@
 #include <QToolButton>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <memory>
 
@@ -139,6 +141,44 @@ TEST_F(SetupTest, ValuesOutsideTheChoicesShowNoneAndSurviveOk)
     EXPECT_EQ(iniValue(ini(), "Stop"), "0");
     EXPECT_EQ(iniValue(ini(), "Customer"), std::string(80, 'x'));
     EXPECT_EQ(CommDM->ComPort.ComNumber(), 5);   // answered No: the port stays as it was
+}
+
+// Tab goes from control to control: each radio group is one stop, at its checked button (its first while none
+// is checked), and the arrow keys move and check within the group.
+TEST_F(SetupTest, EachRadioGroupIsOneTabStopWithArrowsWithin)
+{
+    for (const char *baud : {"19200", "14400"}) {
+        SCOPED_TRACE(baud);
+        start(std::string("[Port]\r\nBaud=") + baud + "\r\nParity=2\r\n");
+        run([&](TSetupForm &form) {
+            const std::vector<QWidget *> chain = testsupport::TabChain(form.PortCombo);
+            std::vector<QWidget *> backwards = testsupport::TabChain(form.PortCombo, Qt::Key_Backtab);
+            std::reverse(backwards.begin() + 1, backwards.end());
+            EXPECT_EQ(backwards, chain);
+            for (TRadioGroup *group : {form.BaudGrp, form.ParityGrp, form.DataGrp, form.StopGrp}) {
+                QRadioButton *stop = group->Button(std::max(group->ItemIndex(), 0));
+                for (int i = 0; i < group->Count(); ++i)
+                    EXPECT_EQ(std::count(chain.begin(), chain.end(), group->Button(i)), group->Button(i) == stop ? 1 : 0)
+                        << group->title().toStdString() << " " << i;
+            }
+            for (QWidget *w : {static_cast<QWidget *>(form.CustomerEd), static_cast<QWidget *>(form.TplBtn),
+                               static_cast<QWidget *>(form.OkBtn), static_cast<QWidget *>(form.cancelBtn)})
+                EXPECT_EQ(std::count(chain.begin(), chain.end(), w), 1);
+
+            // Down moves to the next rate and checks it when one was checked; the next Tab leaves the group. The
+            // arrow keys move the application's focus, which only an active window has.
+            ASSERT_TRUE(testsupport::Activate(form));
+            QRadioButton *from = form.BaudGrp->Button(std::max(form.BaudGrp->ItemIndex(), 0));
+            from->setFocus();
+            QTest::keyClick(from, Qt::Key_Down);
+            QWidget *moved = form.focusWidget();
+            EXPECT_EQ(moved, form.BaudGrp->Button(std::string(baud) == "19200" ? 8 : 1));
+            EXPECT_EQ(form.BaudGrp->ItemIndex(), std::string(baud) == "19200" ? 8 : -1);
+            QTest::keyClick(moved, Qt::Key_Tab);
+            EXPECT_FALSE(form.BaudGrp->isAncestorOf(form.focusWidget()));
+            form.reject();
+        });
+    }
 }
 
 TEST_F(SetupTest, ChangedPortSettingsAreAppliedToTheOpenPortOnYes)

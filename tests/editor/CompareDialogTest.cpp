@@ -11,6 +11,7 @@
 #include "editor/OleDate.h"
 #include "editor/XGrid.h"
 #include "ModalDriver.h"
+#include "TabChain.h"
 #include "model/CfgFile.h"
 
 #include <QLabel>
@@ -356,4 +357,16 @@ TEST_F(CompDeviceTest, FailedReadWarnsAndLeavesTheSide)
     EXPECT_EQ(form->Grid->Caption(1), "None");
     EXPECT_EQ(sim.sequence().back(), SimKind::Exit);
     EXPECT_FALSE(link->InHostMode);
+}
+
+TEST_F(CompCfgTest, TabLeavesTheGridForTheButtons)
+{
+    open();
+    form->Grid->SetRow(3);
+    const std::vector<QWidget *> chain = testsupport::TabChain(form->Grid);
+    EXPECT_EQ(form->Grid->Row(), 3);   // Tab moved no cell
+    ASSERT_GE(chain.size(), 2u);
+    EXPECT_EQ(std::count(chain.begin(), chain.end(), form->Grid), 1);
+    EXPECT_EQ(std::count(chain.begin(), chain.end(), form->ExitBtn), 1);
+    EXPECT_EQ(testsupport::TabChain(form->Grid, Qt::Key_Backtab).size(), chain.size());
 }

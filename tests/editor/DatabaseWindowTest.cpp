@@ -2,6 +2,7 @@
 // and picking a record, whose template is loaded from its device's folder and whose commands are handed back.
 
 #include "ToolsFixture.h"
+#include "TabChain.h"
 #include "editor/DatabaseRecordDialog.h"
 #include "editor/DatabaseWindow.h"
 #include "platform/ErrorReport.h"
@@ -13,7 +14,9 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QTest>
+#include <QToolButton>
 
+#include <algorithm>
 #include <limits>
 
 namespace {
@@ -378,4 +381,23 @@ TEST(DbDateTimeText, ShortDateAndLongTimeOfTheLocaleOrNothing)
     QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
     EXPECT_EQ(DbDateTimeText(kAt1405), "3/28/07 2:05:30 PM");
     QLocale::setDefault(QLocale::c());
+}
+
+TEST_F(DBFormTest, TabLeavesTheGridAndVisitsEachButtonOnce)
+{
+    seedThree();
+    open();
+    form->DBGrid->SetRow(2);
+    const std::vector<QWidget *> chain = testsupport::TabChain(form->DBGrid);
+    EXPECT_EQ(form->DBGrid->Row(), 2);   // Tab moved no cell
+    std::vector<QWidget *> backwards = testsupport::TabChain(form->DBGrid, Qt::Key_Backtab);
+    std::reverse(backwards.begin() + 1, backwards.end());
+    EXPECT_EQ(backwards, chain);
+    for (QWidget *w : {static_cast<QWidget *>(form->DBGrid), static_cast<QWidget *>(form->InsBtn),
+                       static_cast<QWidget *>(form->EditBtn), static_cast<QWidget *>(form->DelBtn),
+                       static_cast<QWidget *>(form->OkBtn), static_cast<QWidget *>(form->EscBtn)})
+        EXPECT_EQ(std::count(chain.begin(), chain.end(), w), 1) << w->metaObject()->className();
+    form->DBGrid->setFocus();
+    QTest::keyClick(form->DBGrid, Qt::Key_Down);
+    EXPECT_EQ(form->DBGrid->Row(), 3);
 }

@@ -1,4 +1,5 @@
 #include "EditorFixture.h"
+#include "TabChain.h"
 #include "editor/OverflowCalculator.h"
 #include "editor/SpinButton.h"
 #include "platform/qt/Cp1252.h"
@@ -254,4 +255,36 @@ TEST_F(OverflowTest, RowThatIsNoEntryOfThePageListsNothing)
     chooseScanner(form, 0);
     enter(form, "100", "500", "0.5");
     EXPECT_EQ(form.TDList->count(), 0);
+}
+
+// Tab goes from control to control: the spin buttons are no stops, the unit buttons are one, at the checked
+// unit; in an edit the Up and Down keys step as its spin buttons do.
+TEST_F(OverflowTest, TabSkipsTheSpinsAndArrowsInTheEditsStep)
+{
+    auto form = open();
+    for (QRadioButton *unit : {form->INBtn, form->MMBtn}) {
+        unit->setChecked(true);
+        const std::vector<QWidget *> chain = testsupport::TabChain(form->ScanCombo);
+        for (QWidget *w : chain) EXPECT_EQ(qobject_cast<QToolButton *>(w), nullptr);
+        EXPECT_EQ(std::count(chain.begin(), chain.end(), unit), 1);
+        EXPECT_EQ(std::count(chain.begin(), chain.end(), unit == form->MMBtn ? form->INBtn : form->MMBtn), 0);
+        for (QWidget *w : {static_cast<QWidget *>(form->NSEdit), static_cast<QWidget *>(form->NMEdit),
+                           static_cast<QWidget *>(form->MinCDEdit), static_cast<QWidget *>(form->MaxCDEdit),
+                           static_cast<QWidget *>(form->XEdit), static_cast<QWidget *>(form->TDList),
+                           static_cast<QWidget *>(form->CancelBtn)})
+            EXPECT_EQ(std::count(chain.begin(), chain.end(), w), 1);
+    }
+    struct Case {
+        QLineEdit *edit;
+        const char *start;
+        Qt::Key key;
+        const char *shown;
+    };
+    for (const Case &c : {Case {form->XEdit, "0.1", Qt::Key_Up, "0.2"}, Case {form->MinCDEdit, "30", Qt::Key_Down, "25"},
+                          Case {form->MaxCDEdit, "30", Qt::Key_Up, "50"}}) {
+        c.edit->setText(c.start);
+        c.edit->setFocus();
+        QTest::keyClick(c.edit, c.key);
+        EXPECT_EQ(c.edit->text(), c.shown) << c.start;
+    }
 }

@@ -1,5 +1,6 @@
 #include "EditorFixture.h"
 #include "ModalDriver.h"
+#include "TabChain.h"
 #include "common/ByteDisplay.h"
 #include "editor/StringDialog.h"
 #include "editor/Value16Dialog.h"
@@ -340,5 +341,20 @@ TEST_F(ValueDialogsTest, CharacterMenuStandsInFourColumnsOfEightAndEveryNameShow
         form.reject();
     });
     EditString(nullptr, entryAt(1, Prefix1));
+    EXPECT_TRUE(user.ran());
+}
+
+TEST_F(ValueDialogsTest, TabLeavesTheStringGridForOkAndCancel)
+{
+    OnModal<TStrForm> user([&](TStrForm &form) {
+        clickCell(form, 0);
+        EXPECT_EQ(testsupport::TabChain(form.Grid),
+                  (std::vector<QWidget *> {form.Grid, form.OKBtn, form.CancelBtn}));
+        EXPECT_EQ(form.Grid->currentColumn(), 0);
+        EXPECT_EQ(testsupport::TabChain(form.Grid, Qt::Key_Backtab),
+                  (std::vector<QWidget *> {form.Grid, form.CancelBtn, form.OKBtn}));
+        form.reject();
+    });
+    EXPECT_FALSE(EditString(nullptr, entryAt(1, Prefix2)));
     EXPECT_TRUE(user.ran());
 }
