@@ -46,9 +46,15 @@ TSerWin32Dispatcher::~TSerWin32Dispatcher()
 
 int32_t TSerWin32Dispatcher::OpenDevice(const std::string &name, uint32_t, uint32_t)
 {
-    const int fd = TtyOpen(name);
-    if (fd < 0)
+    if (lockFile_.Acquire(name) != 0) {
+        SetSerLastError(SerError::AccessDenied);
         return -1;
+    }
+    const int fd = TtyOpen(name);
+    if (fd < 0) {
+        lockFile_.Release();
+        return -1;
+    }
     return AttachDevice(fd);
 }
 
@@ -93,6 +99,7 @@ void TSerWin32Dispatcher::CloseNow()
         TtyClose(fd_);
         fd_ = -1;
     }
+    lockFile_.Release();
     closeWhenStopped_ = false;
 }
 

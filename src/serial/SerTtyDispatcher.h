@@ -2,6 +2,7 @@
 // The concrete dispatcher of the native device layer: a Linux tty (termios, poll, eventfd, ioctl).
 
 #include "SerDispatch.h"
+#include "SerLockFile.h"
 #include "SerTty.h"
 
 class TSerWin32Dispatcher : public TSerBaseDispatcher {
@@ -40,6 +41,7 @@ private:
     void CloseNow();
 
     int wakeFd_ = -1;
+    TSerLockFile lockFile_;
     bool closeWhenStopped_ = false;
     TSerLineSettings shadow_;       // the settings as last written: a pty forces 8 bits and no parity
     bool checkCarried_ = false;     // a real device: settings are read back to see what its driver kept
