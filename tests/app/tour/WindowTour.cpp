@@ -1,5 +1,6 @@
 #include "WindowTour.h"
 
+#include "ExampleReader.h"
 #include "Pump.h"
 #include "ReaderConfigStore.h"
 #include "app/About.h"
@@ -29,6 +30,7 @@
 #include "model/Settings.h"
 #include "model/SettingsModule.h"
 #include "model/Template.h"
+#include "platform/FileContents.h"
 #include "link/SevenSegmentDigit.h"
 #include "serial/SerPortSelectDialog.h"
 #include "serial/SerStatusLight.h"
@@ -49,37 +51,8 @@ namespace testsupport {
 
 namespace {
 
-// Twelve pages, more than one row of tabs holds: a first page with a header and an overflow entry, a second with
-// a text and a 16-bit pair, then one option each.
-std::string TourTemplate()
-{
-    std::string t = "STR: Test reader M100,M100.HLP,Reader of the window tour\r\n"
-                    "PAG: General\r\nHDR: Beeper\r\nENT: Beep,1B4141=On,01\r\nVAL: Off,00\r\nVAL: On,01\r\n"
-                    "HDR: Timing\r\nENT: ~Overflow,1B4142=$12,12\r\nHEX: 10..1F\r\n"
-                    "PAG: Codes\r\nENT: Prefix[1],1B4241=A,41\r\nCHR: 00..FF\r\nENT: Prefix[2],1B4242=B,42\r\n"
-                    "CHR: 00..FF\r\nENT: Prefix[3],1B4243=C,43\r\nCHR: 00..FF\r\nENT: Prefix[4],1B4244=D,44\r\n"
-                    "CHR: 00..FF\r\nENT: WidthLSB,1B4245=$E8,E8\r\nHEX: 00..FF\r\nENT: WidthMSB,1B4246=$03,03\r\n"
-                    "HEX: 00..FF\r\n";
-    const char *const pages[] = {"Symbologies", "Interface", "Trigger", "Output", "Security", "Timeouts",
-                                 "Illumination", "Decoding", "Keyboard", "Extras"};
-    char letter = 'C';
-    for (const char *page : pages) {
-        const std::string hex = "1B" + std::to_string(letter - 'A' + 41);
-        t += std::string("PAG: ") + page + "\r\nENT: " + page + " mode," + hex + "41=Off,00\r\nVAL: Off,00\r\n"
-             "VAL: On,01\r\nVAL: Automatic,02\r\n";
-        ++letter;
-    }
-    return t;
-}
-
-ReaderConfigStore TourRecords()
-{
-    ReaderConfigStore records {readerRecord("AA", 1),   readerRecord("AB", 0x14), readerRecord("BA", 'T'),
-                               readerRecord("BB", 'o'), readerRecord("BC", ' '),  readerRecord("BD", '\r'),
-                               readerRecord("BE", 0x20), readerRecord("BF", 0x03)};
-    for (char letter = 'C'; letter < 'C' + 10; ++letter) records.apply(readerRecord(std::string {letter, 'A'}, 2));
-    return records;
-}
+// A file of the examples folder; empty when it cannot be read, which the tour then shows.
+std::string ExampleBytes(const std::string &name) { return ReadFileContents(ExampleFile(name)).value_or(""); }
 
 // Shows the window, lets it settle and hands it on; deletes it afterwards.
 template <class Window>
@@ -98,15 +71,15 @@ WindowTour::WindowTour()
     setenv("SERIAL_NO_DEFAULT_PORTS", "1", 1);
     setenv("SERIAL_COM1", pty.devicePath().c_str(), 1);
     const std::string dev = dir.path().string() + "/dev";
-    dir.write("dev/M100.TPL", TourTemplate());
-    dir.write("dev/BENCH.CFG", "M100.TPL    " + readerRecord("AA", 0) + readerRecord("AB", 0x15));
+    dir.write("dev/M100.TPL", ExampleBytes("M100.TPL"));
+    dir.write("dev/BENCH.CFG", ExampleBytes("BENCH.CFG"));
     dir.write("CORVANE.INI", "[Port]\r\nPort=1\r\nBaud=9600\r\n[Misc]\r\nNoBmp=1\r\n[Overflow]\r\n"
                              "SC-1=500,5,2,0,1,10\r\nSC-2=1000,1,1,0,1,2\r\n[M100]\r\nDevPath=" + dev +
                              "\r\nDevTpl=M100.TPL\r\n");
     dir.write("TARSEL.INI", "[General]\r\nTitle=Program download\r\n[Devices]\r\nHand reader=Hand\r\n"
                             "Fixed reader=Fixed\r\n[Hand]\r\nProtocol=0\r\n[Fixed]\r\nProtocol=1\r\n");
     TarselDir = dir.path().string();
-    sim.setFactory(TourRecords());
+    MakeExampleReader(sim);
     driver = std::make_unique<ReaderSimGuiDriver>(sim, pty.masterFd());
 
     StartSettingsModule(dir.file("corvane"), "");

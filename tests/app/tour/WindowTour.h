@@ -1,7 +1,7 @@
 #pragma once
 // Every window of the program and of the download library, opened one after another in its real layout and with
-// content: the main window connected to the reader simulator on a pty, the configuration read from it into a
-// template of many pages, the dialogs over their real owners.
+// content: the main window connected to the reader simulator on a pty, the configuration read from it into
+// the example reader's template of twelve pages (examples/), the dialogs over their real owners.
 
 #include "Pty.h"
 #include "ReaderSim.h"
