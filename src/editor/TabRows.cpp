@@ -1,5 +1,8 @@
 #include "TabRows.h"
 
+#include "TabRowsAccessible.h"
+
+#include <QAccessible>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QStyleOptionTab>
@@ -16,6 +19,7 @@ TTabRows::TTabRows(QWidget *parent) : QWidget(parent)
     setFocusPolicy(Qt::TabFocus);
     setMouseTracking(true);
     setAttribute(Qt::WA_Hover);
+    InstallTabRowsAccessibility();
 }
 
 int TTabRows::addTab(const QString &text)
@@ -44,6 +48,16 @@ void TTabRows::setCurrentIndex(int index)
     if (index < 0 || index >= count() || index == current_) return;
     current_ = index;
     relayout();
+    if (QAccessible::isActive()) {
+        if (hasFocus()) {
+            QAccessibleEvent focus(this, QAccessible::Focus);
+            focus.setChild(index);
+            QAccessible::updateAccessibility(&focus);
+        }
+        QAccessibleEvent selection(this, QAccessible::Selection);
+        selection.setChild(index);
+        QAccessible::updateAccessibility(&selection);
+    }
     emit currentChanged(current_);
 }
 

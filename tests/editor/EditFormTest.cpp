@@ -1,8 +1,10 @@
 #include "EditFixture.h"
+#include "TabChain.h"
 
 #include "model/AppHelp.h"
 #include "platform/HelpViewer.h"
 
+#include <QAccessible>
 #include <QMdiArea>
 #include <QMenu>
 #include <QScrollBar>
@@ -51,6 +53,55 @@ TEST_F(EditFormTest, PagesAreTabsAndTheFirstParameterGetsTheList)
     EXPECT_EQ(comboItems(), (QStringList {"Off", "On"}));
     EXPECT_EQ(form->Combo->currentText(), "On");
     EXPECT_EQ(form->Combo->geometry().topLeft(), form->Grid->CellRect(1, 1).topLeft());
+}
+
+namespace {
+
+// Whether `target` stands somewhere below `node` in the accessibility tree.
+bool holds(QAccessibleInterface *node, QAccessibleInterface *target, int depth = 0)
+{
+    if (node == target) return true;
+    for (int i = 0; depth < 12 && i < node->childCount(); ++i)
+        if (QAccessibleInterface *child = node->child(i); child && holds(child, target, depth + 1)) return true;
+    return false;
+}
+
+} // namespace
+
+// Screen readers see the page tabs as a page tab list in the editor window: each tab with its name and selected
+// state, and a press action that shows its page as a click does.
+TEST_F(EditFormTest, PageTabsAreAPageTabListWithNamedSelectableTabs)
+{
+    openEditor();
+    QAccessibleInterface *list = QAccessible::queryAccessibleInterface(form->TabSet);
+    ASSERT_NE(list, nullptr);
+    EXPECT_EQ(list->role(), QAccessible::PageTabList);
+    EXPECT_TRUE(holds(QAccessible::queryAccessibleInterface(form.get()), list));
+    ASSERT_EQ(list->childCount(), 4);
+    QStringList names;
+    for (int i = 0; i < list->childCount(); ++i) {
+        QAccessibleInterface *tab = list->child(i);
+        ASSERT_NE(tab, nullptr);
+        names << tab->text(QAccessible::Name);
+        EXPECT_EQ(tab->role(), QAccessible::PageTab);
+        EXPECT_EQ(bool(tab->state().selected), i == General) << i;
+        EXPECT_EQ(tab->parent(), list);
+        EXPECT_EQ(list->indexOfChild(tab), i);
+        EXPECT_EQ(list->childAt(tab->rect().center().x(), tab->rect().center().y()), tab) << i;
+    }
+    EXPECT_EQ(names, (QStringList {"General", "Codes", "Hidden", "Safety"}));
+
+    QAccessibleActionInterface *press = list->child(Codes)->actionInterface();
+    ASSERT_NE(press, nullptr);
+    EXPECT_EQ(press->actionNames(), QStringList {QAccessibleActionInterface::pressAction()});
+    press->doAction(QAccessibleActionInterface::pressAction());
+    EXPECT_EQ(form->CurrentPage, int(Codes));
+    EXPECT_EQ(column(0), (Strings {" - Mode", " - Prefix", " - Prefix", " - WidthLSB", " - WidthMSB"}));
+    EXPECT_TRUE(list->child(Codes)->state().selected);
+    EXPECT_FALSE(list->child(General)->state().selected);
+    ASSERT_TRUE(testsupport::Activate(*form->window()));
+    form->TabSet->setFocus();
+    EXPECT_EQ(list->focusChild(), list->child(Codes));
 }
 
 TEST_F(EditFormTest, PageKeysSwitchPagesUpToTheFirstAndTheLast)

@@ -1,5 +1,6 @@
 #include "editor/TabRows.h"
 
+#include <QAccessible>
 #include <QSignalSpy>
 #include <QTest>
 #include <gtest/gtest.h>
@@ -82,4 +83,25 @@ TEST(TabRows, AClickOrAnArrowKeySelectsAndRemovingKeepsACurrentTab)
     while (tabs.bar.count() > 0) tabs.bar.removeTab(0);
     EXPECT_EQ(tabs.bar.currentIndex(), -1);
     EXPECT_EQ(tabs.bar.heightForWidth(220), 0);
+}
+
+TEST(TabRows, TabsNamedForScreenReadersWithoutTheirMnemonicMarks)
+{
+    TTabRows bar;
+    for (const char *text : {"&Codes", "A&&B", "Plain"}) bar.addTab(text);
+    bar.resize(400, bar.heightForWidth(400));
+    bar.show();
+    QAccessibleInterface *list = QAccessible::queryAccessibleInterface(&bar);
+    ASSERT_NE(list, nullptr);
+    const QStringList expected {"Codes", "A&B", "Plain"};
+    for (int i = 0; i < 3; ++i) EXPECT_EQ(list->child(i)->text(QAccessible::Name), expected[i]) << i;
+
+    // A tab that goes is no longer offered; its interface says it is gone and its action does nothing.
+    QAccessibleInterface *last = list->child(2);
+    bar.removeTab(2);
+    EXPECT_EQ(list->childCount(), 2);
+    EXPECT_EQ(list->child(2), nullptr);
+    EXPECT_FALSE(last->isValid());
+    last->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+    EXPECT_EQ(bar.currentIndex(), 0);
 }
