@@ -2,6 +2,7 @@
 
 #include "FileContents.h"
 #include "Text.h"
+#include "Unicode.h"
 
 #include <cerrno>
 #include <cstring>
@@ -10,6 +11,10 @@
 #include <sstream>
 
 namespace {
+
+constexpr std::string_view kUtf8Mark = "\xEF\xBB\xBF";
+constexpr std::string_view kUtf16LEMark = "\xFF\xFE";
+constexpr std::string_view kUtf16BEMark = "\xFE\xFF";
 
 enum class LineKind { Blank, Comment, Header, Key };
 
@@ -45,7 +50,7 @@ std::string valueOf(const std::string &line)
 // Values that would not read back unchanged are written in double quotes.
 std::string encodeValue(std::string_view value)
 {
-    auto blank = [](char c) { return c == ' ' || c == '\t'; };
+    auto blank = [](char c) { return static_cast<unsigned char>(c) <= 0x20; };   // what reading trims
     bool quote = !value.empty() && (blank(value.front()) || blank(value.back()));
     if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') && value.back() == value.front())
         quote = true;
@@ -63,8 +68,7 @@ IniDocument IniDocument::Load(const std::string &path)
     if (!in) throw IniError("Unable to read " + path);
     std::ostringstream buf;
     buf << in.rdbuf();
-    std::string text = buf.str();
-    if (text.compare(0, 3, "\xEF\xBB\xBF") == 0) text.erase(0, 3);
+    const std::string text = doc.decode(buf.str());
 
     bool endSeen = false;
     std::string line;
@@ -91,7 +95,43 @@ void IniDocument::Save(const std::string &path) const
 {
     std::string text;
     for (const std::string &line : lines_) text += line + lineEnd_;
-    if (!WriteFileAtomically(path, text)) throw IniError("Unable to write to " + path + ": " + std::strerror(errno));
+    if (!WriteFileAtomically(path, encode(text)))
+        throw IniError("Unable to write to " + path + ": " + std::strerror(errno));
+}
+
+std::string IniDocument::decode(std::string bytes)
+{
+    const auto starts = [&](std::string_view mark) { return bytes.compare(0, mark.size(), mark) == 0; };
+    if (starts(kUtf8Mark)) {
+        form_ = Form::Utf8;
+        return bytes.substr(kUtf8Mark.size());
+    }
+    if (starts(kUtf16LEMark) || starts(kUtf16BEMark)) {
+        form_ = starts(kUtf16LEMark) ? Form::Utf16LE : Form::Utf16BE;
+        return Utf16ToUtf8(std::string_view(bytes).substr(2), form_ == Form::Utf16BE);
+    }
+    return bytes;
+}
+
+std::string IniDocument::encode(const std::string &text) const
+{
+    switch (form_) {
+    case Form::Bytes: return text;
+    case Form::Utf8: return std::string(kUtf8Mark) + text;
+    case Form::Utf16LE: return std::string(kUtf16LEMark) + Utf8ToUtf16(text, false);
+    case Form::Utf16BE: return std::string(kUtf16BEMark) + Utf8ToUtf16(text, true);
+    }
+    return text;
+}
+
+std::string IniDocument::toLines(std::string_view text) const
+{
+    return form_ == Form::Bytes ? std::string(text) : Cp1252ToUtf8(text);
+}
+
+std::string IniDocument::fromLines(std::string_view text) const
+{
+    return form_ == Form::Bytes ? std::string(text) : Utf8ToCp1252(text);
 }
 
 std::optional<IniDocument::Range> IniDocument::findSection(std::string_view section) const
@@ -113,7 +153,7 @@ std::optional<std::size_t> IniDocument::findKey(const Range &range, std::string_
     return std::nullopt;
 }
 
-bool IniDocument::SectionExists(std::string_view section) const { return findSection(section).has_value(); }
+bool IniDocument::SectionExists(std::string_view section) const { return findSection(toLines(section)).has_value(); }
 
 bool IniDocument::ValueExists(std::string_view section, std::string_view key) const
 {
@@ -122,11 +162,11 @@ bool IniDocument::ValueExists(std::string_view section, std::string_view key) co
 
 std::optional<std::string> IniDocument::Value(std::string_view section, std::string_view key) const
 {
-    auto range = findSection(section);
+    auto range = findSection(toLines(section));
     if (!range) return std::nullopt;
-    auto line = findKey(*range, key);
+    auto line = findKey(*range, toLines(key));
     if (!line) return std::nullopt;
-    return valueOf(lines_[*line]);
+    return fromLines(valueOf(lines_[*line]));
 }
 
 std::string IniDocument::ReadString(std::string_view section, std::string_view key, std::string_view fallback) const
@@ -152,34 +192,44 @@ bool IniDocument::ReadBool(std::string_view section, std::string_view key, bool 
 std::vector<std::string> IniDocument::ReadSection(std::string_view section) const
 {
     std::vector<std::string> keys;
-    if (auto range = findSection(section))
-        for (std::size_t i = range->header + 1; i < range->end; ++i)
-            if (kindOf(lines_[i]) == LineKind::Key) keys.push_back(keyName(lines_[i]));
+    for (const std::string &pair : ReadSectionValues(section)) keys.push_back(pair.substr(0, pair.find('=')));
     return keys;
 }
 
 std::vector<std::string> IniDocument::ReadSectionValues(std::string_view section) const
 {
     std::vector<std::string> pairs;
-    for (const std::string &key : ReadSection(section)) pairs.push_back(key + "=" + ReadString(section, key, ""));
+    auto range = findSection(toLines(section));
+    if (!range) return pairs;
+    for (std::size_t i = range->header + 1; i < range->end; ++i) {
+        if (kindOf(lines_[i]) != LineKind::Key) continue;
+        const std::string key = keyName(lines_[i]);
+        const auto line = findKey(*range, key);   // the first line of that name gives the value
+        pairs.push_back(fromLines(key) + "=" + (line ? fromLines(valueOf(lines_[*line])) : std::string()));
+    }
     return pairs;
 }
 
 void IniDocument::WriteString(std::string_view section, std::string_view key, std::string_view value)
 {
+    writeLine(toLines(section), toLines(key), encodeValue(toLines(value)));
+}
+
+void IniDocument::writeLine(const std::string &section, const std::string &key, const std::string &value)
+{
     auto range = findSection(section);
     if (!range) {
-        lines_.push_back("[" + std::string(section) + "]");
-        lines_.push_back(std::string(key) + "=" + encodeValue(value));
+        lines_.push_back("[" + section + "]");
+        lines_.push_back(key + "=" + value);
         return;
     }
     if (auto line = findKey(*range, key)) {
-        lines_[*line] = keyName(lines_[*line]) + "=" + encodeValue(value);
+        lines_[*line] = keyName(lines_[*line]) + "=" + value;
         return;
     }
     std::size_t at = range->end;
     while (at > range->header + 1 && kindOf(lines_[at - 1]) == LineKind::Blank) --at;
-    lines_.insert(lines_.begin() + std::ptrdiff_t(at), std::string(key) + "=" + encodeValue(value));
+    lines_.insert(lines_.begin() + std::ptrdiff_t(at), key + "=" + value);
 }
 
 void IniDocument::WriteInteger(std::string_view section, std::string_view key, int32_t value)
@@ -194,6 +244,7 @@ void IniDocument::WriteBool(std::string_view section, std::string_view key, bool
 
 void IniDocument::EraseSection(std::string_view section)
 {
-    while (auto range = findSection(section))
+    const std::string name = toLines(section);
+    while (auto range = findSection(name))
         lines_.erase(lines_.begin() + std::ptrdiff_t(range->header), lines_.begin() + std::ptrdiff_t(range->end));
 }

@@ -1,5 +1,7 @@
 #pragma once
 // Settings files of the private-profile kind: "[Section]" headers, "Key=Value" lines, ";" comments.
+// A file that begins with a UTF-8 or UTF-16 byte-order mark is read as that text and written back in the same form;
+// callers see its texts as Windows-1252 bytes, like those of any other file. Line ends are kept.
 // Sections and keys are found without regard to ASCII case, the first match wins, values are trimmed and lose one
 // pair of enclosing quotes. Writing changes only the line concerned: comments, unknown keys and order stay.
 
@@ -50,9 +52,21 @@ private:
     };
     std::optional<Range> findSection(std::string_view section) const;
     std::optional<std::size_t> findKey(const Range &range, std::string_view key) const;
+    // Section, key and value as the lines hold them.
+    void writeLine(const std::string &section, const std::string &key, const std::string &value);
+
+    // The file's text form: bytes as they are, or Unicode with a byte-order mark (the lines then hold UTF-8).
+    enum class Form { Bytes, Utf8, Utf16LE, Utf16BE };
+    // The file's bytes as the lines' text; notes the form.
+    std::string decode(std::string bytes);
+    std::string encode(const std::string &text) const;
+    // Windows-1252 text of the callers to the lines' text and back.
+    std::string toLines(std::string_view text) const;
+    std::string fromLines(std::string_view text) const;
 
     std::vector<std::string> lines_;
     std::string lineEnd_ = "\r\n";
+    Form form_ = Form::Bytes;
 };
 
 // A settings file by name: every call reads the file afresh, every write rewrites it at once.

@@ -29,6 +29,13 @@ FUZZ_TARGET(settings_ini)
     FUZZ_CHECK(Settings.Language.size() == 1);
     FUZZ_CHECK(!Settings.LanguageList.empty());
 
+    // What the program writes back reads back the same, in whatever form the file came.
+    const TCVSetup read = Settings;
+    WriteSettings();
+    Settings = TCVSetup {};
+    Guarded([] { InitSettings(fuzz::WorkDir() + "/corvane"); });
+    FUZZ_CHECK(Settings.Port == read.Port && Settings.Customer.str() == read.Customer.str());
+
     Settings.ModelName = "M100";
     Guarded([] { ReadModelSettings("M100"); });
     FUZZ_CHECK(Settings.DevPath.empty() || Settings.DevPath.back() == '/');

@@ -2,6 +2,7 @@
 
 #include "common/ByteDisplay.h"
 #include "platform/IniFile.h"
+#include "platform/Unicode.h"
 
 #include <sys/stat.h>
 
@@ -257,4 +258,38 @@ TEST(FormBounds, PartialRectanglesNeverShrinkTheWindow)
     TFormRect saved;
     SaveFormBounds(f, saved);
     EXPECT_EQ(std::tie(saved.Left, saved.Top, saved.Width, saved.Height), std::make_tuple(0, 0, 640, 200));
+}
+
+// An INI saved as UTF-16 by a Windows editor: its values are used, and a save leaves it UTF-16 with its line ends,
+// its comments and the keys the program does not write.
+TEST_F(SettingsTest, AUtf16IniIsReadAndWrittenBackAsUtf16)
+{
+    const std::string text = "; Einstellungen für Linie 4 — 设置\r\n"
+                             "[Port]\r\nPort=3\r\nBaud=9600\r\n"
+                             "[Header]\r\nCustomer=Müller €\r\n"
+                             "[Special]\r\nDownload=TARSEL.DLL $DEV,$COM\r\n";
+    writeIni("\xFF\xFE" + Utf8ToUtf16(text, false));
+    ReadSettings();
+    EXPECT_EQ(Settings.Port, 3);
+    EXPECT_EQ(Settings.Baud, 9600);
+    EXPECT_EQ(Settings.Customer.str(), "M\xFCller \x80");
+    EXPECT_EQ(Settings.SpecialList, Strings {"Download=TARSEL.DLL $DEV,$COM"});
+
+    Settings.Port = 4;
+    Settings.Model = "Sch\xF6n";
+    WriteSettings();
+    const std::string saved = ini();
+    ASSERT_EQ(saved.substr(0, 2), "\xFF\xFE");
+    const std::string back = Utf16ToUtf8(std::string_view(saved).substr(2), false);
+    EXPECT_EQ(Utf8ToUtf16(back, false), saved.substr(2)) << "nothing but UTF-16 in the file";
+    EXPECT_EQ(back.find('\n'), back.find("\r\n") + 1) << "CR LF line ends";
+    for (const std::string &kept : {std::string("; Einstellungen für Linie 4 — 设置\r\n"), std::string("Port=4\r\n"),
+                                    std::string("Baud=9600\r\n"), std::string("Customer=Müller €\r\n"),
+                                    std::string("Model=Schön\r\n"), std::string("Download=TARSEL.DLL $DEV,$COM\r\n")})
+        EXPECT_NE(back.find(kept), std::string::npos) << kept;
+
+    Settings = TCVSetup {};
+    ReadSettings();   // and it reads again
+    EXPECT_EQ(Settings.Port, 4);
+    EXPECT_EQ(Settings.Model.str(), "Sch\xF6n");
 }

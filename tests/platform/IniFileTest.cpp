@@ -1,8 +1,11 @@
 #include "platform/IniFile.h"
+#include "platform/Unicode.h"
 #include "RunAsUser.h"
 #include "TempDir.h"
 
 #include <gtest/gtest.h>
+
+#include <functional>
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -85,7 +88,7 @@ TEST(IniFile, ValuesWithOuterBlanksOrQuotesReadBackUnchanged)
 {
     TempDir dir;
     IniFile ini(dir.file("NEW.INI"));
-    for (const char *value : {"  lead", "trail\t", "\"quoted\"", "'q'", "plain", "", "a \"mid\" b"}) {
+    for (const char *value : {"  lead", "trail\t", "ctl\x01", "\x1Bx", "\"quoted\"", "'q'", "plain", "", "a \"mid\" b"}) {
         ini.WriteString("Header", "Customer", value);
         EXPECT_EQ(ini.ReadString("Header", "Customer", "?"), value);
     }
@@ -130,4 +133,52 @@ TEST(IniFile, ANewFileInAReadOnlyFolderFailsWithTheFileAndTheReason)
     EXPECT_EQ(result, 0) << "1: no error raised, 2: wrong text";
     ::chmod(dir.path().c_str(), 0755);
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 0);   // no temporary left
+}
+
+// Files with a byte-order mark are read as the Unicode text they hold and written back in their own form; texts
+// reach the callers as Windows-1252. Characters the code page lacks stay in the lines they stand in.
+TEST(IniFile, UnicodeFilesWithAByteOrderMarkKeepTheirForm)
+{
+    const std::string text = "; \xE4\xB8\xAD\n[K\xC3\xB6ln]\nName=Stra\xC3\x9F" "e \xE2\x82\xAC\nWide=\xE4\xB8\xAD\n";
+    struct Case {
+        const char *name;
+        std::string bytes;
+        std::function<std::string(const std::string &)> decode;
+    };
+    const auto utf16 = [](bool big) {
+        return [big](const std::string &b) { return Utf16ToUtf8(std::string_view(b).substr(2), big); };
+    };
+    const Case cases[] = {
+        {"UTF-8", "\xEF\xBB\xBF" + text, [](const std::string &b) { return b.substr(3); }},
+        {"UTF-16LE", "\xFF\xFE" + Utf8ToUtf16(text, false), utf16(false)},
+        {"UTF-16BE", "\xFE\xFF" + Utf8ToUtf16(text, true), utf16(true)},
+    };
+    for (const Case &c : cases) {
+        TempDir dir;
+        const std::string path = dir.write("A.INI", c.bytes);
+        IniFile ini(path);
+        EXPECT_EQ(ini.ReadString("K\xF6ln", "Name", ""), "Stra\xDF" "e \x80") << c.name;
+        EXPECT_EQ(ini.ReadString("K\xF6ln", "Wide", ""), "?") << c.name;
+        EXPECT_EQ(ini.ReadSectionValues("k\xF6ln"), (std::vector<std::string> {"Name=Stra\xDF" "e \x80", "Wide=?"}))
+            << c.name;
+
+        ini.WriteString("K\xF6ln", "Name", "\xC4rger");
+        ini.WriteInteger("Port", "Baud", 1200);
+        const std::string saved = dir.read("A.INI");
+        EXPECT_EQ(saved.substr(0, 2), c.bytes.substr(0, 2)) << c.name;
+        EXPECT_EQ(c.decode(saved), "; \xE4\xB8\xAD\n[K\xC3\xB6ln]\nName=\xC3\x84rger\nWide=\xE4\xB8\xAD\n[Port]\nBaud=1200\n")
+            << c.name;
+    }
+}
+
+TEST(IniFile, BrokenUnicodeReadsWithoutLoss)
+{
+    TempDir dir;
+    // An unpaired surrogate and an odd last byte in UTF-16; stray bytes in UTF-8 read as Windows-1252.
+    IniFile odd(dir.write("ODD.INI", std::string("\xFF\xFE[\0A\0]\0\n\0K\0=\0\x00\xD8x\0\n\0Z", 21)));
+    EXPECT_EQ(odd.ReadString("A", "K", ""), "?x");
+    IniFile stray(dir.write("STRAY.INI", "\xEF\xBB\xBF[A]\nK=\xE9t\xE9\n"));
+    EXPECT_EQ(stray.ReadString("A", "K", ""), "\xE9t\xE9");
+    stray.WriteInteger("A", "N", 1);
+    EXPECT_EQ(dir.read("STRAY.INI"), "\xEF\xBB\xBF[A]\nK=\xE9t\xE9\nN=1\n");
 }
