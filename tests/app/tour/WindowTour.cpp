@@ -1,6 +1,7 @@
 #include "WindowTour.h"
 
 #include "ExampleReader.h"
+#include "ModalDriver.h"
 #include "Pump.h"
 #include "ReaderConfigStore.h"
 #include "app/About.h"
@@ -31,6 +32,7 @@
 #include "model/SettingsModule.h"
 #include "model/Template.h"
 #include "platform/FileContents.h"
+#include "platform/IniFile.h"
 #include "link/SevenSegmentDigit.h"
 #include "serial/SerPortSelectDialog.h"
 #include "serial/SerStatusLight.h"
@@ -73,9 +75,10 @@ WindowTour::WindowTour()
     const std::string dev = dir.path().string() + "/dev";
     dir.write("dev/M100.TPL", ExampleBytes("M100.TPL"));
     dir.write("dev/BENCH.CFG", ExampleBytes("BENCH.CFG"));
-    dir.write("CORVANE.INI", "[Port]\r\nPort=1\r\nBaud=9600\r\n[Misc]\r\nNoBmp=1\r\n[Overflow]\r\n"
-                             "SC-1=500,5,2,0,1,10\r\nSC-2=1000,1,1,0,1,2\r\n[M100]\r\nDevPath=" + dev +
-                             "\r\nDevTpl=M100.TPL\r\n");
+    // The example INI with the device folder of this tour, and without the dump into the current folder.
+    IniFile ini(dir.write("CORVANE.INI", ExampleBytes("CORVANE.INI")));
+    ini.WriteString("M100", "DevPath", dev);
+    ini.WriteBool("Misc", "Debug", false);
     dir.write("TARSEL.INI", "[General]\r\nTitle=Program download\r\n[Devices]\r\nHand reader=Hand\r\n"
                             "Fixed reader=Fixed\r\n[Hand]\r\nProtocol=0\r\n[Fixed]\r\nProtocol=1\r\n");
     TarselDir = dir.path().string();
@@ -105,12 +108,25 @@ void WindowTour::visit(const std::function<void(const std::string &name, QWidget
     if (!connected()) return;
     EditForm->TabSet->setCurrentIndex(1);
     main->TermBtnClick();
+    // Traffic in the Terminal: host mode, two macros, then a code that the reader reads on its own after host mode.
+    TermForm->EnterBtnClick();
+    for (const char *macro : {"Identify", "Version"})
+        TermForm->MacroComboChange(TermForm->MacroCombo->findText(macro, Qt::MatchStartsWith));
+    TermForm->ExitBtnClick();
+    driver->send("4006381333931\r\n");
     PumpFor(50ms);
     visit("main-window", *main);
     visit("device-control", *CommForm);
     visit("editor", *EditForm);
     visit("terminal", *TermForm);
-    Tour(visit, "macro-editor", new TMacroForm(TermForm));
+    {
+        OnModal<TMacroForm> macros([&](TMacroForm &dialog) {
+            PumpFor(50ms);
+            visit("macro-editor", dialog);
+            dialog.reject();
+        });
+        TermForm->MacroBtnClick();
+    }
 
     auto *decimal = new TXSBForm(EditForm);
     decimal->SetValue(1000);
