@@ -174,6 +174,7 @@ void TCommDM::DrainOutput()
 void TCommDM::SendString(const std::string &data, bool log)
 {
     ComPort.PutString(data);
+    wire_.Sent(data.size(), ComPort.Baud(), BitsPerChar(ComPort.DataBits(), ComPort.Parity(), ComPort.StopBits()));
     if (log) AddLog("TX: " + data, false);
     if (ComPort.Baud() <= 1200) DrainOutput();
 }
@@ -183,7 +184,7 @@ bool TCommDM::WaitReply(const std::string &expected, int32_t timeout, const std:
     const std::string error = errorText.substr(0, 20);
     ScopedFlag busy(Busy);
     ReplyBuffer.clear();
-    const bool ok = ComPort.WaitForString(expected.substr(0, 255), timeout, true, true);
+    const bool ok = ComPort.WaitForString(expected.substr(0, 255), timeout + wire_.RemainingTicks(), true, true);
     if (ok) {
         AddLog("RX: " + ReplyBuffer, false);
     } else {

@@ -3,6 +3,7 @@
 // It reaches the windows only through their registered views.
 
 #include "CommViews.h"
+#include "WireTime.h"
 #include "platform/ShortStr.h"
 #include "serial/SerComPort.h"
 
@@ -55,6 +56,7 @@ public:
 
     uint8_t ReadChar();
     void SendString(const std::string &data, bool log);
+    // Waits `timeout` ticks for the reply once the bytes sent can have left the port.
     bool WaitReply(const std::string &expected, int32_t timeout, const std::string &errorText);
 
     // Single steps of the host-mode protocol.
@@ -85,6 +87,8 @@ private:
     void ComPortTriggerAvail(uint16_t count);
     void ComPortWaitChar(char c);
     void ComPortDeviceLost();
+
+    TWireTime wire_;   // when the bytes sent can have left the port
     // Waits until the port's output has gone out, the port closes, or nothing leaves for a reply time-out.
     void DrainOutput();
     bool SlowLine() const;   // 300 baud or less

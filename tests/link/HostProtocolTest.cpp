@@ -71,6 +71,25 @@ TEST_F(HostProtocolTest, ReadAndSendAConfigurationOfFiftyRecords)
     EXPECT_TRUE(contains(view.statuses, "Exiting Host Mode..."));
 }
 
+TEST_F(HostProtocolTest, FiveHundredRecordsAt9600AreAllTakenWhileTheyAreStillOnTheWire)
+{
+    // 2012 bytes take 2.1 s at 9600 N81, twice the reply time-out; the pty takes them at once.
+    ReaderConfigStore store;
+    for (int i = 0; i < 500; ++i)
+        store.apply(readerRecord(std::string {char('A' + i / 26), char('a' + i % 26)}, uint8_t('0' + i % 64)));
+    sim.setFactory({});
+    sim.setWireTime(true);
+    startLink();
+    ASSERT_TRUE(link->EnterHostMode());
+
+    EXPECT_TRUE(link->SendConfig(store.records(), false));
+    EXPECT_EQ(sim.count(SimKind::Record), 500);
+    EXPECT_TRUE(sim.ram() == store) << toString(sim.ram());
+    EXPECT_EQ(sim.state(), testsupport::ReaderState::Host);
+    EXPECT_FALSE(contains(view.allLogs(), "Error!"));
+    ASSERT_TRUE(link->ExitHostMode());   // the next step after the long send
+}
+
 TEST_F(HostProtocolTest, ExtendedIdentificationLoadsTheTemplateItNames)
 {
     dir.write("dev/ABCDEFGH.TPL", kM100Template);

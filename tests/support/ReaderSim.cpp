@@ -1,5 +1,7 @@
 #include "ReaderSim.h"
 
+#include <algorithm>
+
 namespace testsupport {
 
 namespace {
@@ -98,12 +100,23 @@ std::vector<ReaderOutput> ReaderSim::onBytes(const std::string &bytes, SimClock:
         return out;
     }
     for (char b : bytes) {
+        const SimClock::time_point at = arrival(now);
         if (buffer_.empty())
-            bufferSince_ = now;
+            bufferSince_ = at;
         buffer_ += b;
-        parse(now, out);
+        parse(at, out);
     }
     return out;
+}
+
+SimClock::time_point ReaderSim::arrival(SimClock::time_point now)
+{
+    if (!wireTime_)
+        return now;
+    const int bits = 1 + line_.dataBits + (line_.parity == 'N' ? 0 : 1) + line_.stopBits;
+    const auto charTime = std::chrono::duration_cast<SimClock::duration>(std::chrono::duration<double>(double(bits) / line_.baud));
+    wireFree_ = std::max(wireFree_, now) + charTime;
+    return wireFree_;
 }
 
 void ReaderSim::noteSent(const std::string &bytes, SimClock::time_point now)

@@ -69,6 +69,9 @@ public:
     // Added to the latency of an EEPROM save.
     void setEepromDelay(std::chrono::milliseconds delay) { assign(eepromDelay_, delay); }
     void setDumpOptions(const DumpOptions &options) { assign(dump_, options); }
+    // Bytes reach the reader one character time after another at its line's rate, as over a real line,
+    // however fast the host's side took them; replies are due from the arrival of the command's last byte.
+    void setWireTime(bool on) { assign(wireTime_, on); }
 
     // Transport side.
     std::vector<ReaderOutput> onBytes(const std::string &bytes, SimClock::time_point now);
@@ -133,6 +136,8 @@ private:
     const std::string *customReply(const std::string &command) const;
     bool isCommandPrefix() const;
     void addItem(SimClock::time_point now, SimKind kind, const std::string &bytes);
+    // When the next byte read at `now` has reached the reader.
+    SimClock::time_point arrival(SimClock::time_point now);
     void discardPartial(SimClock::time_point now);
     void execute(SimKind kind, const std::string &bytes, SimClock::time_point now,
                  std::vector<ReaderOutput> &out);
@@ -158,6 +163,8 @@ private:
     std::chrono::milliseconds latency_ {0};
     std::chrono::milliseconds eepromDelay_ {0};
     DumpOptions dump_;
+    bool wireTime_ = false;
+    SimClock::time_point wireFree_ {};   // when the line has carried every byte received so far
 
     ReaderState state_ = ReaderState::Normal;
     ReaderConfigStore factory_, eeprom_, ram_, pending_;
