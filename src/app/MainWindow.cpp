@@ -17,6 +17,7 @@
 #include "model/SettingsModule.h"
 #include "model/Template.h"
 #include "platform/qt/Cp1252.h"
+#include "platform/qt/DesignSize.h"
 #include "platform/qt/Guarded.h"
 #include "serial/SerMisc.h"
 
@@ -172,7 +173,7 @@ void TMainForm::buildStatusBar()
 {
     for (int i = 0; i < 2; ++i) {
         StatusPanels[i] = new QLabel;
-        StatusPanels[i]->setFixedWidth(i == 0 ? 180 : 50);
+        StatusPanels[i]->setFixedWidth(ScaledToFont(i == 0 ? 180 : 50, *StatusPanels[i]));
         StatusPanels[i]->setFrameStyle(QFrame::Panel | QFrame::Sunken);
         statusBar()->addWidget(StatusPanels[i]);
     }

@@ -10,6 +10,7 @@
 #include "platform/Text.h"
 #include "platform/UiServices.h"
 #include "platform/qt/Cp1252.h"
+#include "platform/qt/DesignSize.h"
 #include "platform/qt/FileNameText.h"
 #include "platform/qt/Guarded.h"
 #include "serial/SerStatusLight.h"
@@ -168,9 +169,9 @@ void TTRSForm::buildControls()
     StatusBar = new QStatusBar;
     StatusBar->setSizeGripEnabled(false);
     auto *version = new QLabel("v. 2.00 - July 16, 2002");
-    version->setFixedWidth(180);
+    version->setFixedWidth(ScaledToFont(180, *version));
     auto *second = new QLabel;
-    second->setFixedWidth(50);
+    second->setFixedWidth(ScaledToFont(50, *second));
     StatusBar->addWidget(version);
     StatusBar->addWidget(second);
 
@@ -179,7 +180,7 @@ void TTRSForm::buildControls()
     layout->setSpacing(0);
     layout->addWidget(body_, 1);
     layout->addWidget(StatusBar);
-    setFixedSize(388, 267);
+    FixDialogSize(*this, {388, 267});
 
     // The components answer to their names, for whoever looks the window over from outside.
     const std::pair<QObject *, const char *> names[] = {

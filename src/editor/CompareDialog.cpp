@@ -110,7 +110,6 @@ void TCompForm::buildControls()
 
     Grid = new TExtGrid(this);
     Grid->SetColCount(3);
-    Grid->SetDefaultRowHeight(16);
     Grid->SetHeaders({"Configurations", "None", "None"});
     Grid->OnGetCell = [this](TExtGrid &, int col, int row, std::string &text) { GridGetCell(col, row, text); };
 

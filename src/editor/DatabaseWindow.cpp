@@ -18,6 +18,7 @@
 #include <QApplication>
 #include <QDateTime>
 #include <QHBoxLayout>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -70,7 +71,12 @@ TDBForm::TDBForm(QWidget *owner, TTemplate &target) : QDialog(owner), DBFile(), 
     DBGrid->SetRowCount(DBFile.Count() + 1);
     selectionValid_ = true;
     ShowPosition(1);
-    for (int i = 0; i < int(std::size(kColWidths)); ++i) DBGrid->SetColWidth(i, kColWidths[i]);
+    // Design widths grown with the font, wider where the header or the records need it; the last fills the rest.
+    for (int i = 0; i < int(std::size(kColWidths)); ++i) {
+        DBGrid->resizeColumnToContents(i);
+        DBGrid->SetColWidth(i, std::max(ScaledToFont(kColWidths[i], *DBGrid), DBGrid->columnWidth(i)));
+    }
+    DBGrid->horizontalHeader()->setStretchLastSection(true);
     FixDialogSize(*this, {502, 304});
     CenterOnScreen(*this);
 }

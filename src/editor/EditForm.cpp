@@ -19,6 +19,7 @@
 #include "platform/Text.h"
 #include "platform/UiServices.h"
 #include "platform/qt/Cp1252.h"
+#include "platform/qt/DesignSize.h"
 #include "platform/qt/Guarded.h"
 
 #include <QAction>
@@ -154,9 +155,9 @@ void TEditForm::buildControls()
     pages->addWidget(Grid, 1);
     layout->addWidget(panel2, 1);
 
-    body->setFixedWidth(kPanelWidth + 16);
+    body->setFixedWidth(ScaledToFont(kPanelWidth + 16, *body));   // room for the caption as the font grows
     setWidget(body);
-    resize(width(), kDesignHeight);
+    resize(width(), ScaledToFont(kDesignHeight, *this));
 
     Combo = new TGridCombo(Grid, Sending, Grid->viewport());
     Combo->TextColour = [this] { return IsInteractive() ? QColor(Qt::red) : QColor(Qt::black); };

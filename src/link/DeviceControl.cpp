@@ -12,6 +12,7 @@
 #include "model/Settings.h"
 #include "model/Template.h"
 #include "platform/qt/Cp1252.h"
+#include "platform/qt/DesignSize.h"
 #include "platform/qt/Guarded.h"
 
 #include <QAction>
@@ -113,7 +114,6 @@ TCommForm::~TCommForm()
 void TCommForm::buildControls()
 {
     body_ = new QWidget;
-    body_->setFixedSize(kClientSize);
     auto *layout = new QVBoxLayout(body_);
     layout->setContentsMargins(3, 2, 3, 3);
     layout->setSpacing(2);
@@ -148,6 +148,7 @@ void TCommForm::buildControls()
     port->addStretch();
     ConnBtn = new QPushButton("Connect");
     ConnBtn->setToolTip("Connect to device");
+    ShrinkableToText(*ConnBtn);
     port->addWidget(ConnBtn);
     layout->addWidget(PortGroup);
 
@@ -178,6 +179,7 @@ void TCommForm::buildControls()
     compactGroup(log);
     log->addWidget(LogMemo);
     layout->addWidget(LogGroup, 1);
+    FixDialogSize(*body_, kClientSize);
 
     setWidget(body_);
     QMdiSubWindow::layout()->setSizeConstraint(QLayout::SetFixedSize);   // a single border: the user cannot resize it

@@ -1,6 +1,8 @@
 #include "DesignSize.h"
 
-#include <QWidget>
+#include <QPushButton>
+#include <QStyle>
+#include <QStyleOptionButton>
 
 #include <cmath>
 
@@ -27,7 +29,12 @@ void FixDialogSize(QWidget &dialog, QSize design)
     dialog.setFixedSize(ScaledToFont(design, dialog).expandedTo(dialog.minimumSizeHint()));
 }
 
-void FixToFontAndText(QWidget &control, QSize design)
+void ShrinkableToText(QPushButton &button)
 {
-    control.setFixedSize(ScaledToFont(design, control).expandedTo(control.sizeHint()));
+    QStyleOptionButton option;
+    option.initFrom(&button);
+    if (button.isDefault() || button.autoDefault()) option.features |= QStyleOptionButton::AutoDefaultButton;
+    // Without a text in the option the style adds the frame and margins only, not its smallest width.
+    const QSize text = button.fontMetrics().size(Qt::TextShowMnemonic, button.text());
+    button.setMinimumWidth(button.style()->sizeFromContents(QStyle::CT_PushButton, &option, text, &button).width());
 }

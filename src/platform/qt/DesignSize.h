@@ -3,6 +3,7 @@
 
 #include <QSize>
 
+class QPushButton;
 class QWidget;
 
 // How many times larger than the design font (8 pt at 96 dpi) the widget's font is drawn.
@@ -12,5 +13,5 @@ int ScaledToFont(int design, const QWidget &widget);
 QSize ScaledToFont(QSize design, const QWidget &widget);
 // Fixes the window at its design size grown with its font, or at the size its layout needs when that is larger.
 void FixDialogSize(QWidget &dialog, QSize design);
-// Fixes the control at its design size grown with its font, or at the size its text needs when that is larger.
-void FixToFontAndText(QWidget &control, QSize design);
+// Lets a push button be narrower than the style's smallest button, down to what its text and frame need.
+void ShrinkableToText(QPushButton &button);
