@@ -2,6 +2,7 @@
 
 #include "common/Wrn.h"
 #include "model/HtmlHelp.h"
+#include "platform/HelpViewer.h"
 #include "platform/Paths.h"
 
 std::string CompiledHelpFile(const std::string &helpFile)
@@ -17,6 +18,9 @@ void ApplicationHelp(int32_t command, int32_t data, const std::string &keyword)
         CallHtmlHelp(ResolveCaseInsensitive(chm), command, data, keyword);
         return;
     }
-    // No viewer for the classic help files exists here.
-    ShowWarning(AppHelpFile.empty() ? "Help not available!" : "Help not available!\r" + AppHelpFile);
+    // No viewer for the classic help files exists here. Say what is missing: the file, the viewer or both.
+    std::string text = "Help not available!";
+    if (!AppHelpFile.empty() && !FileExistsCi(chm)) text += "\rHelp file not found: " + chm;
+    if (!AppHelpFile.empty() && !HtmlHelpAvailable()) text += "\rNo help viewer found: " + ExternalHelpViewer::Wanted();
+    ShowWarning(text);
 }

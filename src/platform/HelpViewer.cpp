@@ -56,7 +56,7 @@ void ExternalHelpViewer::DisplayTopic(const std::string &file, const std::string
 void ExternalHelpViewer::DisplayIndex(const std::string &file, const std::string &keyword)
 {
     if (program_.empty()) return;
-    if (!keyword.empty() && kindOf(program_) == ViewerKind::Kchmviewer)
+    if (kindOf(program_) == ViewerKind::Kchmviewer)
         StartDetached({program_, "-index", keyword, file});
     else
         StartDetached({program_, file});

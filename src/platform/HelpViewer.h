@@ -19,10 +19,14 @@ HelpViewer *InstalledHelpViewer();
 void SetHelpViewer(HelpViewer *viewer);   // not owned
 
 // A CHM viewer program found at start: $CORVANE_CHM_VIEWER, else xchm, else kchmviewer on PATH. Each is told the
-// page in its own way (xchm as a "file:<file>#xchm:/<page>" address, kchmviewer with -showPage); kchmviewer also
-// searches its index for the keyword (-index), xchm opens the file. Any other program gets the file alone.
+// page in its own way (xchm as a "file:<file>#xchm:/<page>" address, kchmviewer with -showPage). Only kchmviewer
+// takes an index search on its command line (-index, also with an empty keyword: the index with nothing typed);
+// xchm opens the file. Any other program gets the file alone.
 class ExternalHelpViewer final : public HelpViewer {
 public:
+    // The programs looked for, as a user is told to install them.
+    static std::string Wanted() { return "install xchm or kchmviewer, or name a CHM viewer in CORVANE_CHM_VIEWER"; }
+
     bool Load() override;
     void Release() override { program_.clear(); }
     void DisplayTopic(const std::string &file, const std::string &page) override;

@@ -1,5 +1,6 @@
 #include "ScriptedUi.h"
 #include "TempDir.h"
+#include "model/AppHelp.h"
 #include "model/HtmlHelp.h"
 #include "platform/HelpViewer.h"
 
@@ -78,6 +79,43 @@ TEST(HtmlHelp, CallsReachTheViewerOrWarnWhenThereIsNone)
     UnloadHtmlHelp();
 }
 
+// Without help the message says what is missing: the compiled help file, the viewer, or both.
+TEST(ApplicationHelp, TheWarningNamesTheMissingFileOrViewer)
+{
+    testsupport::TempDir dir;
+    const std::string chm = dir.file("M100.CHM");
+    const std::string noFile = "\rHelp file not found: " + chm;
+    const std::string noViewer = "\rNo help viewer found: " + ExternalHelpViewer::Wanted();
+    struct Case {
+        bool viewer, file;
+        std::string warning;   // empty: the viewer is asked
+    };
+    const Case cases[] = {
+        {true, true, ""},
+        {true, false, "Help not available!" + noFile},
+        {false, true, "Help not available!" + noViewer},
+        {false, false, "Help not available!" + noFile + noViewer},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(std::to_string(c.viewer) + std::to_string(c.file));
+        testsupport::ScriptedUi ui;
+        RecordingViewer viewer;
+        viewer.available = c.viewer;
+        SetHelpViewer(&viewer);
+        LoadHtmlHelp();
+        std::filesystem::remove(chm);
+        if (c.file) dir.write("m100.chm", "");
+        AppHelpFile = dir.file("M100.HLP");
+        ApplicationHelp(HELP_CONTENTS, 0);
+        EXPECT_EQ(ui.warnings(), c.warning.empty() ? std::vector<std::string> {} : std::vector<std::string> {c.warning});
+        EXPECT_EQ(viewer.calls.size(), c.warning.empty() ? 1u : 0u);
+        std::filesystem::remove(dir.file("m100.chm"));
+        SetHelpViewer(nullptr);
+        UnloadHtmlHelp();
+    }
+    AppHelpFile.clear();
+}
+
 // The viewer programs are stood in for by scripts of their names that record their arguments, one a line.
 TEST(ExternalHelpViewer, EachViewerIsGivenThePageAndTheKeywordTheWayItTakesThem)
 {
@@ -95,7 +133,7 @@ TEST(ExternalHelpViewer, EachViewerIsGivenThePageAndTheKeywordTheWayItTakesThem)
         {"xchm", HELP_PARTIALKEY, 0, "beep", {chm}},
         {"kchmviewer", HELP_CONTEXTPOPUP, -5, "", {"-showPage", "/html/5.HTM", chm}},
         {"kchmviewer", HELP_PARTIALKEY, 0, "beep", {"-index", "beep", chm}},
-        {"kchmviewer", HELP_PARTIALKEY, 0, "", {chm}},
+        {"kchmviewer", HELP_PARTIALKEY, 0, "", {"-index", "", chm}},   // the index with nothing typed
         {"kchmviewer", HELP_CONTENTS, 0, "", {chm}},
         {"chmsee", HELP_CONTEXT, 120, "", {chm}},
     };
