@@ -41,6 +41,8 @@ bool MoveRecord(Io io, Byte *bytes, int32_t n)
     return true;
 }
 
+std::string Bytes(const CfgDbRecord &rec) { return std::string(rec.Bytes.begin(), rec.Bytes.end()); }
+
 } // namespace
 
 std::string CfgDbRecord::Get(DbTextField field) const
@@ -97,20 +99,32 @@ TDBFile::TDBFile() : TDBFile(DefaultPath()) {}
 
 TDBFile::TDBFile(const std::string &path) : path_(path)
 {
-    if (IsReadOnlyFile(path_)) throw EInOutError(EACCES, "Cannot open " + path_ + ": " + std::strerror(EACCES));
-    fd_ = ::open(path_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
-    if (fd_ < 0) {
-        const int error = errno;
-        throw EInOutError(error, "Cannot open " + path_ + ": " + std::strerror(error));
-    }
-    // Held until the file is closed, so that no other program (nor another window) shifts records under the
-    // count and the cache. A file system without locks is used unlocked.
-    if (::flock(fd_, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK) {
-        ::close(fd_);
-        fd_ = -1;
-        throw EInOutError(EWOULDBLOCK, "The configuration database " + path_ + " is in use by another program.");
-    }
+    // A program that stores replaces the file: a file that lost its name between the opening and the locking is
+    // opened again by name.
+    do {
+        if (fd_ >= 0) ::close(fd_);
+        if (IsReadOnlyFile(path_)) throw EInOutError(EACCES, "Cannot open " + path_ + ": " + std::strerror(EACCES));
+        fd_ = ::open(path_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+        if (fd_ < 0) {
+            const int error = errno;
+            throw EInOutError(error, "Cannot open " + path_ + ": " + std::strerror(error));
+        }
+        // Held until the file is closed, so that no other program (nor another window) shifts records under the
+        // count and the cache. A file system without locks is used unlocked.
+        if (::flock(fd_, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK) {
+            ::close(fd_);
+            fd_ = -1;
+            throw EInOutError(EWOULDBLOCK, "The configuration database " + path_ + " is in use by another program.");
+        }
+    } while (!StillNamed());
     Resync();
+}
+
+bool TDBFile::StillNamed() const
+{
+    struct stat open {}, named {};
+    return ::fstat(fd_, &open) != 0 || ::stat(path_.c_str(), &named) != 0 ||
+           (open.st_dev == named.st_dev && open.st_ino == named.st_ino);
 }
 
 TDBFile::~TDBFile()
@@ -177,21 +191,49 @@ int32_t TDBFile::FindPosition(std::string_view key)
     return i;
 }
 
+std::string TDBFile::Records()
+{
+    std::string all;
+    all.reserve(std::size_t(count_) * kDbRecordSize);
+    for (int32_t i = 1; i <= count_; ++i) all += Bytes(ReadRecord(i));
+    return all;
+}
+
+void TDBFile::Replace(const std::string &records)
+{
+    // The new file is locked before it takes the name, so that no other program gets it in between.
+    int next = -1;
+    const bool ok = WriteFileAtomically(path_, records, [&next](int fd) {
+        next = ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
+        return next >= 0 && ::flock(next, LOCK_EX | LOCK_NB) == 0;
+    });
+    if (!ok) {
+        const int error = errno;
+        if (next >= 0) ::close(next);
+        errno = error;
+        Fail("Cannot write");
+    }
+    if (next >= 0) {   // renamed over the old file, not rewritten in place
+        ::close(fd_);
+        fd_ = next;
+    }
+    Resync();
+}
+
 void TDBFile::InsertAt(const CfgDbRecord &rec, int32_t pos)
 {
-    const CfgDbRecord copy = rec;
-    for (int32_t i = count_ + 1; i > pos; --i) WriteRecord(i, ReadRecord(i - 1));
-    WriteRecord(pos, copy);
+    CheckRecordNumber(pos, count_ + 1);
+    std::string records = Records();
+    records.insert(std::size_t(pos - 1) * kDbRecordSize, Bytes(rec));
+    Replace(records);
 }
 
 void TDBFile::DeleteRecord(int32_t n)
 {
     CheckRecordNumber(n, count_);
-    for (int32_t i = n; i < count_; ++i) WriteRecord(i, ReadRecord(i + 1));
-    errno = 0;
-    if (::ftruncate(fd_, off_t(count_ - 1) * off_t(kDbRecordSize)) != 0) Fail("Cannot truncate");
-    --count_;
-    if (cachedIndex_ > count_) cachedIndex_ = -1;
+    std::string records = Records();
+    records.erase(std::size_t(n - 1) * kDbRecordSize, kDbRecordSize);
+    Replace(records);
 }
 
 void TDBFile::Store(const CfgDbRecord &rec)

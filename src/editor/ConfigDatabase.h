@@ -93,6 +93,8 @@ public:
     void InsertAt(const CfgDbRecord &rec, int32_t pos);
     // Removes record n; the later records move down by one and the file shrinks by one record.
     void DeleteRecord(int32_t n);
+    // Both replace the whole file at once (a new file renamed over it), so that a program killed in the middle
+    // leaves the records as they were before or as they are after; a partial record at the end is dropped.
     // Stores the record at its place in key order; a record with the same key is replaced only when the
     // question "Overwrite?" is answered Yes.
     void Store(const CfgDbRecord &rec);
@@ -108,6 +110,10 @@ private:
     void CheckRecordNumber(int32_t n, int32_t last) const;
     [[noreturn]] void Fail(const std::string &action);
     void Resync();
+    bool StillNamed() const;
+    // All whole records, and the file replaced by new records.
+    std::string Records();
+    void Replace(const std::string &records);
 
     std::string path_;
     int fd_ = -1;

@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <filesystem>
+#include <functional>
 #include <fstream>
 #include <iterator>
 
@@ -71,7 +72,7 @@ int createTemporary(const std::string &target, std::string &name)
     static std::atomic<unsigned> counter {0};
     for (int attempt = 0; attempt < 100; ++attempt) {
         name = target + "." + std::to_string(::getpid()) + "-" + std::to_string(counter++) + ".tmp";
-        const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        const int fd = ::open(name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd >= 0 || errno != EEXIST) return fd;
     }
     return -1;
@@ -101,6 +102,11 @@ bool rewriteInPlace(const std::string &target, std::string_view bytes)
 
 bool WriteFileAtomically(const std::string &path, std::string_view bytes)
 {
+    return WriteFileAtomically(path, bytes, [](int) { return true; });
+}
+
+bool WriteFileAtomically(const std::string &path, std::string_view bytes, const std::function<bool(int)> &beforeRename)
+{
     const std::string target = WriteTarget(path);
     if (IsReadOnlyFile(target)) {
         errno = EACCES;
@@ -120,6 +126,7 @@ bool WriteFileAtomically(const std::string &path, std::string_view bytes)
     }
     bool ok = writeAll(fd, bytes);
     if (existed) takeOwnershipAndMode(fd, old);
+    ok = ok && beforeRename(fd);
     ok = finish(fd, ok);
     if (!ok || std::rename(temp.c_str(), target.c_str()) != 0) {
         const int error = errno;

@@ -1,6 +1,7 @@
 #pragma once
 // Whole-file reads, and replacing a file's whole contents so that readers see either the old file or the new one.
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -22,3 +23,7 @@ bool IsReadOnlyFile(const std::string &path);
 // permission bits (and its owner, when the superuser writes it); a new file gets 0666 less the umask. A writable
 // file in a folder where no file may be created is rewritten in place instead.
 bool WriteFileAtomically(const std::string &path, std::string_view bytes);
+// The same; `beforeRename` gets the new file, open for reading and writing and holding `bytes`, just before it
+// takes the target's place (it may keep a duplicate of the descriptor), and false from it leaves the target as it
+// was. A file rewritten in place is not shown to it.
+bool WriteFileAtomically(const std::string &path, std::string_view bytes, const std::function<bool(int fd)> &beforeRename);

@@ -16,8 +16,10 @@
 #include <filesystem>
 #include <limits>
 #include <optional>
+#include <random>
 #include <set>
 #include <vector>
+#include <algorithm>
 
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -253,37 +255,96 @@ TEST_F(DBFileTest, ASecondProgramStoresOnlyAfterTheFirstHasClosedTheDatabase)
     EXPECT_EQ(serials, (std::vector<std::string> {"B", "C", "D", "E"}));
 }
 
-// A program killed while it inserts at the front leaves every earlier record in the file (at worst one twice),
-// and its lock goes with it.
-TEST_F(DBFileTest, AProgramKilledWhileInsertingLosesNoEarlierRecordAndFreesTheDatabase)
+// Storing and deleting put a new file in place of the old one; the database stays locked all the same.
+TEST_F(DBFileTest, TheDatabaseStaysInUseAcrossEachChange)
 {
-    constexpr int kRecords = 3000;
+    TDBFile db;
+    const std::string inUse = "The configuration database " + dir.file("CFGDB.DAT") + " is in use by another program.";
+    const auto refused = [&] {
+        try {
+            TDBFile other;
+        } catch (const EInOutError &e) {
+            return e.what() == inUse;
+        }
+        return false;
+    };
+    db.Store(MakeRecord("B", kAt0900));
+    EXPECT_TRUE(refused()) << "after an insert";
+    db.Store(MakeRecord("A", kAt0900));
+    db.DeleteRecord(2);
+    EXPECT_TRUE(refused()) << "after a deletion";
+    EXPECT_EQ(SerialOf(db, 1), "A");
+    EXPECT_EQ(db.Count(), 1);
+}
+
+// The changes a program makes in one round: inserts of new serial numbers, every third change a deletion. The
+// same generator drives the program and the list that says what the file may hold.
+class ChangeSequence {
+public:
+    ChangeSequence(int round, std::vector<std::string> serials) : random_(unsigned(round)), round_(round),
+        serials_(std::move(serials)) {}
+
+    const std::vector<std::string> &serials() const { return serials_; }
+    // Applies change k to the database when there is one, and to the list.
+    void apply(int k, TDBFile *db)
+    {
+        if (k % 3 == 2 && !serials_.empty()) {
+            const int32_t n = int32_t(random_() % serials_.size()) + 1;
+            if (db) db->DeleteRecord(n);
+            serials_.erase(serials_.begin() + (n - 1));
+            return;
+        }
+        const std::string serial = ZeroPad(int(random_() % 1000), 3) + ZeroPad(round_, 2) + ZeroPad(k, 4);
+        if (db) db->Store(MakeRecord(serial, kAt0900));
+        serials_.insert(std::lower_bound(serials_.begin(), serials_.end(), serial), serial);
+    }
+
+private:
+    std::mt19937 random_;
+    int round_;
+    std::vector<std::string> serials_;
+};
+
+// Inserts and deletions replace the file at once: a program killed at any moment of one leaves the records as they
+// were before it or as they are after it, never a record twice or one missing, and its lock goes with it.
+TEST_F(DBFileTest, AProgramKilledWhileChangingTheDatabaseLeavesItAsBeforeOrAfterEachChange)
+{
+    constexpr int kRecords = 300, kRounds = 30, kChanges = 60;
+    std::vector<std::string> serials;
     {
         TDBFile db;
-        for (int n = 1; n <= kRecords; ++n) db.WriteRecord(n, MakeRecord("S" + ZeroPad(n, 4), kAt0900));
+        for (int n = 1; n <= kRecords; ++n) {
+            serials.push_back("A" + ZeroPad(n, 4));
+            db.WriteRecord(n, MakeRecord(serials.back(), kAt0900));
+        }
     }
-    int started[2];
-    ASSERT_EQ(::pipe(started), 0);
-    const pid_t other = ::fork();
-    ASSERT_GE(other, 0);
-    if (other == 0) {
-        TDBFile db;
-        if (::write(started[1], "i", 1) != 1) ::_exit(2);
-        db.Store(MakeRecord("A", kAt0900));   // moves every record up by one
-        ::_exit(0);
-    }
-    char go = 0;
-    ASSERT_EQ(::read(started[0], &go, 1), 1);
-    ::usleep(5000);
-    ::kill(other, SIGKILL);
-    ASSERT_EQ(::waitpid(other, nullptr, 0), other);
-    ::close(started[0]);
-    ::close(started[1]);
+    std::random_device entropy;
+    int rounds_cut_off = 0;
+    for (int round = 0; round < kRounds; ++round) {
+        const pid_t other = ::fork();
+        ASSERT_GE(other, 0);
+        if (other == 0) {
+            TDBFile db;
+            ChangeSequence changes(round, serials);
+            for (int k = 0; k < kChanges; ++k) changes.apply(k, &db);
+            ::_exit(0);
+        }
+        ::usleep(entropy() % 40000);   // anywhere in the run of changes
+        ::kill(other, SIGKILL);
+        int status = 0;
+        ASSERT_EQ(::waitpid(other, &status, 0), other);
+        if (WIFSIGNALED(status)) ++rounds_cut_off;
 
-    TDBFile db;   // not refused: the killed program's lock is gone
-    std::set<std::string> serials;
-    for (int n = 1; n <= db.Count(); ++n) serials.insert(SerialOf(db, n));
-    for (int n = 1; n <= kRecords; ++n) EXPECT_TRUE(serials.count("S" + ZeroPad(n, 4))) << n;
+        TDBFile db;   // not refused: the killed program's lock is gone
+        std::vector<std::string> found;
+        for (int n = 1; n <= db.Count(); ++n) found.push_back(SerialOf(db, n));
+        EXPECT_EQ(fileSize(), std::uintmax_t(db.Count()) * kDbRecordSize) << "round " << round;
+        ChangeSequence expected(round, serials);
+        for (int k = 0; expected.serials() != found && k < kChanges; ++k) expected.apply(k, nullptr);
+        ASSERT_EQ(found, expected.serials()) << "round " << round << ": not the records before or after a change";
+        serials = found;
+    }
+    EXPECT_GT(rounds_cut_off, 0);
 }
 
 TEST_F(DBFileTest, AReadOnlyDatabaseIsNotOpenedEvenByTheSuperuser)
