@@ -22,7 +22,7 @@ run_tsan_suite() {
   # The module test without an application object unloads Qt with the module: nothing threaded to check there.
   TSAN_OPTIONS="halt_on_error=1:second_deadlock_stack=1:suppressions=$PWD/scripts/lib/tsan.supp" \
     ctest --test-dir build-tsan --output-on-failure --no-tests=error --timeout 300 -j"$(nproc)" -L '^(serial|link|download)$' \
-      -E '^TarselModuleWithoutApplication\.'
+      -E '^tarsel_module_noapp_tests'
 }
 
 run_fuzz_targets() {

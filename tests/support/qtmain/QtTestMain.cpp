@@ -2,6 +2,7 @@
 // designed for.
 
 #include "AppFont.h"
+#include "ProcessStateReset.h"
 
 #include <QApplication>
 #include <gtest/gtest.h>
@@ -12,5 +13,6 @@ int main(int argc, char **argv)
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     const testsupport::AppFont designFont(testsupport::kDesignPoints);
+    InstallProcessStateReset();
     return RUN_ALL_TESTS();
 }
