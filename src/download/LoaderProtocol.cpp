@@ -6,13 +6,28 @@
 
 #include <QCoreApplication>
 
+#include <algorithm>
 #include <chrono>
 #include <thread>
+
+using namespace std::chrono_literals;
 
 namespace {
 
 constexpr int32_t HostModeTicks = 18;
 const std::string CrLf = "\r\n";
+
+constexpr int64_t BitsPerChar = 11;   // start, 8 data, parity and stop bit: the longest usual frame
+constexpr int64_t MinStallMs = 2000;
+constexpr int64_t StallWireTimes = 4;
+constexpr int64_t MinAbortGraceMs = 250;
+constexpr int64_t ChunkBytes = 64;    // what a driver hands on at once, at most: a FIFO or a USB packet
+
+// The time the bytes take on the line at the baud rate.
+int64_t WireMicros(int64_t bytes, int32_t baud)
+{
+    return bytes * BitsPerChar * 1000000 / (baud > 0 ? baud : 115200);
+}
 
 } // namespace
 
@@ -87,10 +102,13 @@ void TLoaderProtocol::LetOutputLeave()
 {
     if (ComPort.PortState() != TPortState::PortOpen)
         return;   // nothing is on its way, for instance after the device was lost
-    WaitOutputSent(false);
+    try {
+        WaitOutputSent(false);
+    } catch (const ELineHeld &) {
+        return;   // logged; the close discards it
+    }
     // The device may still hold the last characters when the queue is empty: the time of 18 more.
-    const int64_t baud = ComPort.Baud() > 0 ? ComPort.Baud() : 115200;
-    std::this_thread::sleep_for(std::chrono::microseconds(18 * 11 * 1000000 / baud + 1000));
+    std::this_thread::sleep_for(std::chrono::microseconds(WireMicros(18, ComPort.Baud()) + 1000));
 }
 
 void TLoaderProtocol::ApplyDefSettings()
@@ -103,18 +121,42 @@ void TLoaderProtocol::ApplyDefSettings()
 
 // ---- Sending and waiting ----
 
-void TLoaderProtocol::WaitOutputSent(bool tickSteps)
+bool TLoaderProtocol::WaitOutputSent(bool tickSteps)
 {
-    if (tickSteps) {
-        while (ComPort.OutBuffUsed() != 0 && !QuitRequested())
-            DelayTicks(1, true);
-        return;
-    }
-    QCoreApplication::processEvents(QEventLoop::AllEvents);
-    while (ComPort.OutBuffUsed() != 0 && !QuitRequested()) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    if (!tickSteps)
         QCoreApplication::processEvents(QEventLoop::AllEvents);
+    uint32_t queued = ComPort.OutBuffUsed();
+    if (Aborting() && stoodStill_)
+        return queued == 0;   // no second wait on a line already found standing still
+    int64_t progressAt = SerMsCount();
+    while (queued != 0 && !QuitRequested()) {
+        if (tickSteps) {
+            DelayTicks(1, true);
+        } else {
+            std::this_thread::sleep_for(1ms);
+            QCoreApplication::processEvents(QEventLoop::AllEvents);
+        }
+        const uint32_t now = ComPort.OutBuffUsed();
+        if (now < queued) {
+            queued = now;
+            progressAt = SerMsCount();
+            continue;
+        }
+        const int64_t still = SerMsCount() - progressAt;
+        const int32_t baud = ComPort.Baud();
+        if (Aborting() && still >= std::max(MinAbortGraceMs, 2 * WireMicros(ChunkBytes, baud) / 1000)) {
+            stoodStill_ = true;
+            return false;
+        }
+        if (still >= std::max(MinStallMs, StallWireTimes * WireMicros(queued, baud) / 1000)) {
+            ComPort.FlushOutBuffer();
+            const std::string message =
+                "Output stalled: the reader holds the line (" + std::to_string(queued) + " bytes not sent)";
+            view_.Log(message);
+            throw ELineHeld(message);
+        }
     }
+    return true;
 }
 
 void TLoaderProtocol::SendString(const std::string &bytes)
@@ -135,7 +177,7 @@ bool TLoaderProtocol::WaitAnswer(const std::string &expected, int32_t ticks, std
                                  std::string *reply)
 {
     RxText = "";
-    const bool matched = ComPort.WaitForString(Cut(expected, 80), ticks, true, true);
+    const bool matched = ComPort.WaitForString(Cut(expected, 80), ticks, true, true, [this] { return Aborting(); });
     if (matched)
         view_.Log("  RX: " + RxText.str());
     if (reply)
@@ -195,9 +237,10 @@ bool TLoaderProtocol::SendCRs()
         ComPort.PutChar('\r');
         view_.AppendToLogLine(" .");
         RxText = "";
+        const auto aborting = [this] { return Aborting(); };
         if (Setup->Echo)
-            ComPort.WaitForString(CrLf, Setup->CRTicks, true, true);
-        answered = ComPort.WaitForString(Setup->CRAnswer, Setup->CRTicks, true, true);
+            ComPort.WaitForString(CrLf, Setup->CRTicks, true, true, aborting);
+        answered = ComPort.WaitForString(Setup->CRAnswer, Setup->CRTicks, true, true, aborting);
         if (answered)
             view_.Log("  RX: " + RxText.str());
         ++passes;
@@ -208,11 +251,33 @@ bool TLoaderProtocol::SendCRs()
 void TLoaderProtocol::Connect()
 {
     AbortRequested = false;
+    const TAbortScope abortable(*this, AbortRequested);
     view_.ShowConnecting(true);
     view_.ShowStatus("CONNECTING...");
     OpenPort();
     Connected = false;
     view_.Log("Trying to enter host mode...");
+    bool answered = false;
+    bool held = false;
+    try {
+        answered = ReachLoader();
+    } catch (const ELineHeld &) {
+        held = true;
+    }
+    if (answered) {
+        view_.ShowStatus("CONNECTED!");
+        Connected = true;
+    } else {
+        view_.Log("");
+        view_.Log(AbortRequested ? "CONNECTION ABORTED!" : "CONNECTION FAILED!");
+        view_.ShowStatus(held ? "NOT CONNECTED - LINE HELD!" : "NOT CONNECTED");
+    }
+    ComPort.FlushInBuffer();
+    view_.ShowConnecting(false);
+}
+
+bool TLoaderProtocol::ReachLoader()
+{
     if (TryHostMode()) {
         view_.Log("Quitting resident application...");
         SendString("\x1B[Q");
@@ -234,16 +299,7 @@ void TLoaderProtocol::Connect()
             view_.LogLines(attempt == 1 ? message + "." : message);
         }
     }
-    if (answered) {
-        view_.ShowStatus("CONNECTED!");
-        Connected = true;
-    } else {
-        view_.Log("");
-        view_.Log(AbortRequested ? "CONNECTION ABORTED!" : "CONNECTION FAILED!");
-        view_.ShowStatus("NOT CONNECTED");
-    }
-    ComPort.FlushInBuffer();
-    view_.ShowConnecting(false);
+    return answered;
 }
 
 void TLoaderProtocol::AssumeConnected()

@@ -11,9 +11,16 @@
 
 #include <cstdint>
 #include <memory>
+#include <stdexcept>
 #include <string>
 
 struct TBlockPlan;
+
+// The output made no progress for the stall time: the reader holds the line (XOFF, or its clear-to-send dropped).
+class ELineHeld : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
 
 class TLoaderProtocol {
 public:
@@ -57,7 +64,7 @@ public:
     bool TryHostMode();
     bool SendCRs();
     void Connect();
-    // Stops the connect procedure at its next step.
+    // Stops the connect procedure: its wait under way ends at once.
     void Abort() { AbortRequested = true; }
     // A device that needs no connect: the port at the loader settings, counted as connected.
     void AssumeConnected();
@@ -74,13 +81,33 @@ public:
     int32_t DownloadByDriver(const std::string &fileName);
 
 private:
+    // Makes the flag the one that ends the waits, for the scope's lifetime.
+    class TAbortScope {
+    public:
+        TAbortScope(TLoaderProtocol &protocol, bool &flag) : protocol_(protocol)
+        {
+            protocol_.abortFlag_ = &flag;
+            protocol_.stoodStill_ = false;
+        }
+        ~TAbortScope() { protocol_.abortFlag_ = nullptr; }
+        TAbortScope(const TAbortScope &) = delete;
+        TAbortScope &operator=(const TAbortScope &) = delete;
+
+    private:
+        TLoaderProtocol &protocol_;
+    };
+
+    bool Aborting() const { return abortFlag_ && *abortFlag_; }
     void ComPortWaitChar(char c);
     void ComPortDeviceLost();
     // Waits until the port has sent its queued output: in steps of one tick, or processing messages between
-    // quick checks.
-    void WaitOutputSent(bool tickSteps);
-    // Closing the port discards the output still on its way: waits until it has left the port.
+    // quick checks. Output that makes no progress for the stall time is discarded and raises ELineHeld; after an
+    // abort, output that makes no progress for a moment ends the wait, and the answer is false.
+    bool WaitOutputSent(bool tickSteps);
+    // Closing the port discards the output still on its way: waits until it has left the port or stalled.
     void LetOutputLeave();
+    // The connect procedure's steps up to the handshake; true when the loader answered.
+    bool ReachLoader();
     // Sends a loader command and answers its reply line, or what arrived of it within a second; an echo of the
     // command comes first when the loader echoes.
     std::string LoaderCommand(const std::string &command);
@@ -91,8 +118,14 @@ private:
     int32_t SendBlock(const std::string &image, int block, int first, int count);
     bool WaitBlockSum(int32_t sum);
     bool WaitMtr();
+    // Switches the loader (with its speed command) and the port to the baud rate.
     void SetSpeed(int32_t baud);
+    // The port alone at the baud rate, once its output has left.
+    void ReopenAt(int32_t baud);
     int32_t CallDriver(const std::string &fileName);
 
     ILoaderView &view_;
+    bool *abortFlag_ = nullptr;   // the abort that ends the waits of the operation under way
+    bool stoodStill_ = false;     // after that abort, the output was found standing still
+    bool lineHeld_ = false;       // the last transfer ended on a held line
 };

@@ -14,6 +14,7 @@ constexpr int PieceSize = 1024;
 constexpr int32_t SumTicks = 180;
 constexpr int32_t MtrPromptTicks = 180;
 constexpr int32_t EndTicks = 90;
+constexpr int32_t AbandonTicks = 9;
 const std::string CrLf = "\r\n";
 
 } // namespace
@@ -23,6 +24,7 @@ void TLoaderProtocol::DownloadFile(const std::string &fileName)
     Setup->AddMRU(fileName);
     view_.ShowStatus("DOWNLOADING...");
     view_.Log(DownloadingText(fileName));
+    lineHeld_ = false;
     int32_t result;
     if (Setup->TRDLL.empty())
         result = DownloadBlocks(fileName);
@@ -32,7 +34,9 @@ void TLoaderProtocol::DownloadFile(const std::string &fileName)
         result = DownloadByDriver(fileName);
     view_.ShowDownloadEnded();
     view_.Log(ResultLine(result, Setup->TRDLL));
-    view_.ShowStatus(result == DownloadResult::Ok ? "DOWNLOAD SUCCESSFUL" : "DOWNLOAD FAILED!");
+    view_.ShowStatus(result == DownloadResult::Ok ? "DOWNLOAD SUCCESSFUL"
+                     : lineHeld_                  ? "DOWNLOAD FAILED - LINE HELD!"
+                                                  : "DOWNLOAD FAILED!");
 }
 
 int32_t TLoaderProtocol::DownloadBlocks(const std::string &fileName) { return RunBuiltIn(fileName, false); }
@@ -42,6 +46,8 @@ int32_t TLoaderProtocol::DownloadMtr(const std::string &fileName) { return RunBu
 int32_t TLoaderProtocol::RunBuiltIn(const std::string &fileName, bool mtr)
 {
     ComPort.FlushOutBuffer();
+    // Late answers of an earlier transfer would be taken for block sums.
+    ComPort.FlushInBuffer();
     view_.ShowTransferRunning(true);
     // Whichever way the transfer ends.
     struct CleanUp {
@@ -70,43 +76,59 @@ int32_t TLoaderProtocol::RunBuiltIn(const std::string &fileName, bool mtr)
     file.close();
     DownloadAborted = false;
     AbortHook = &AbortBuiltIn;
+    const TAbortScope abortable(*this, DownloadAborted);
     view_.ShowProgress(DownloadingText(fileName));
 
-    bool confirmed;
     bool switched = false;
     int32_t previousBaud = 0;
-    if (!mtr) {
-        SendString("L");
-        DelayTicks(2, true);
-        confirmed = TransferBlocks(image, plan);
-    } else {
-        confirmed = WaitMtr();
-        if (confirmed) {
-            previousBaud = ComPort.Baud();
-            // No maximum speed given: the loader stays at the speed it runs at.
-            if (Setup->MaxBaud > 0 && previousBaud != Setup->MaxBaud) {
-                SetSpeed(Setup->MaxBaud);
-                switched = true;
-            }
-            confirmed = WaitMtr();
-        }
-        if (confirmed) {
+    int32_t result = DownloadResult::Ok;
+    try {
+        bool confirmed;
+        if (!mtr) {
             SendString("L");
             DelayTicks(2, true);
             confirmed = TransferBlocks(image, plan);
+        } else {
+            confirmed = WaitMtr();
+            if (confirmed) {
+                previousBaud = ComPort.Baud();
+                // No maximum speed given: the loader stays at the speed it runs at.
+                if (Setup->MaxBaud > 0 && previousBaud != Setup->MaxBaud) {
+                    SetSpeed(Setup->MaxBaud);
+                    switched = true;
+                }
+                confirmed = WaitMtr();
+            }
+            if (confirmed) {
+                SendString("L");
+                DelayTicks(2, true);
+                confirmed = TransferBlocks(image, plan);
+            }
         }
+        if (!confirmed || DownloadAborted) {
+            SendString("W");
+            result = DownloadAborted ? DownloadResult::Aborted : DownloadResult::Failed;
+        } else {
+            SendString("E");
+        }
+        if (!DownloadAborted) {
+            WaitAnswer(CrLf, EndTicks);
+        } else if (WaitOutputSent(false)) {
+            // The loader answers the abandon at once; on a line that stands still it never gets it.
+            abortFlag_ = nullptr;
+            WaitAnswer(CrLf, AbandonTicks);
+        }
+    } catch (const ELineHeld &) {
+        // Logged where it stalled; nothing more goes through, not even the speed command.
+        lineHeld_ = true;
+        result = DownloadResult::Failed;
     }
-
-    int32_t result = DownloadResult::Ok;
-    if (!confirmed || DownloadAborted) {
-        SendString("W");
-        result = DownloadAborted ? DownloadResult::Aborted : DownloadResult::Failed;
-    } else {
-        SendString("E");
+    if (switched) {
+        if (lineHeld_)
+            ReopenAt(previousBaud);
+        else
+            SetSpeed(previousBaud);
     }
-    WaitAnswer(CrLf, EndTicks);
-    if (switched)
-        SetSpeed(previousBaud);
     return result;
 }
 
@@ -134,7 +156,8 @@ int32_t TLoaderProtocol::SendBlock(const std::string &image, int block, int firs
             ComPort.PutChar(image[at]);
         }
         view_.ReportProgress(int64_t(block - first) * BlockSize + int64_t(piece) * PieceSize, all);
-        WaitOutputSent(false);
+        if (!WaitOutputSent(false))
+            break;   // aborted on a line that stands still: the rest of the block would not go either
     }
     return sum;
 }
@@ -148,6 +171,8 @@ bool TLoaderProtocol::WaitBlockSum(int32_t sum)
     bool expired;
     do {
         DelayTicks(2, true);
+        if (Aborting())
+            return false;
         if (ComPort.CharReady())
             bytes[taken++] = uint8_t(ComPort.GetChar());
         expired = TimerExpired(timer) || QuitRequested();
@@ -168,6 +193,11 @@ void TLoaderProtocol::SetSpeed(int32_t baud)
     const std::string command = SpeedCommand(baud);
     if (!command.empty())
         SendString(command);
+    ReopenAt(baud);
+}
+
+void TLoaderProtocol::ReopenAt(int32_t baud)
+{
     LetOutputLeave();
     ComPort.SetOpen(false);
     ComPort.SetBaud(baud);

@@ -8,6 +8,7 @@
 #include "platform/ErrorReport.h"
 #include "platform/UiServices.h"
 #include "platform/qt/QtUiServices.h"
+#include "serial/SerWindow.h"
 
 #include <QApplication>
 #include <QWidget>
@@ -39,6 +40,7 @@ extern "C" void Execute(uintptr_t owner, const char *params)
         TarselDir = QCoreApplication::applicationDirPath().toStdString();
         ExecuteDownload(owner ? QWidget::find(WId(owner)) : nullptr, params);
     });
-    // The host unloads the library as soon as this returns: nothing of it may be left to run.
+    // The host unloads the library as soon as this returns: nothing of it may be left to run or to receive.
+    ReleaseErrorReports();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }

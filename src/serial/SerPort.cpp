@@ -636,7 +636,8 @@ void TSerCustomComPort::FlushOutBuffer()
     CheckException(this, RequireDispatcher().FlushOutBuffer());
 }
 
-bool TSerCustomComPort::WaitForString(const std::string &s, int32_t timeout, bool yield, bool ignoreCase)
+bool TSerCustomComPort::WaitForString(const std::string &s, int32_t timeout, bool yield, bool ignoreCase,
+                                      const std::function<bool()> &stop)
 {
     if (s.empty() || portState_ == TPortState::PortShuttingDown)
         return true;
@@ -685,7 +686,7 @@ bool TSerCustomComPort::WaitForString(const std::string &s, int32_t timeout, boo
             break;
         if (yield)
             QCoreApplication::processEvents(QEventLoop::AllEvents);
-        if (!*alive)
+        if (!*alive || (stop && stop()))
             return false;
     }
     return matched || QuitRequested();

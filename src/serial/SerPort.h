@@ -163,8 +163,10 @@ public:
     void FlushInBuffer();
     void FlushOutBuffer();
     // Waits until the received bytes end with s (or the time-out in ticks passes); reads the bytes itself,
-    // reporting each to the wait-character event. With yield the GUI keeps running meanwhile.
-    bool WaitForString(const std::string &s, int32_t timeout, bool yield, bool ignoreCase);
+    // reporting each to the wait-character event. With yield the GUI keeps running meanwhile, and a stop
+    // condition that comes true meanwhile ends the wait as a time-out does.
+    bool WaitForString(const std::string &s, int32_t timeout, bool yield, bool ignoreCase,
+                       const std::function<bool()> &stop = {});
     uint32_t InBuffUsed();
     uint32_t OutBuffUsed();
     bool CTS();

@@ -151,7 +151,7 @@ uint32_t TSerWin32Dispatcher::ReadDeviceStatus(TSerDeviceStatus &status)
     errors |= pendingErrors_.exchange(0);
     status.InQueue = TtyInQueue(fd_);
     std::lock_guard lock(outputLock_);
-    status.OutQueue = OutputRingCount() + TtyOutQueue(fd_);
+    status.OutQueue = OutputRingCount() + SerTtyDriver().OutQueue(fd_);
     return errors;
 }
 

@@ -86,6 +86,11 @@ int TSerTtyDriver::ReadSettings(int fd, TSerLineSettings &settings)
     return TtyReadSettings(fd, settings);
 }
 
+uint32_t TSerTtyDriver::OutQueue(int fd)
+{
+    return TtyOutQueue(fd);
+}
+
 std::string TSerTtyDriver::StableNameFolder()
 {
     return "/dev/serial/by-id";

@@ -5,6 +5,7 @@
 
 #include "SerLine.h"
 
+#include <cstdint>
 #include <string>
 
 class TSerTtyDriver {
@@ -21,6 +22,8 @@ public:
     // Line settings written to the driver and read back from it; 0 or the negated platform error.
     virtual int WriteSettings(int fd, const TSerLineSettings &settings);
     virtual int ReadSettings(int fd, TSerLineSettings &settings);
+    // The bytes the driver holds for output that have not left on the line yet.
+    virtual uint32_t OutQueue(int fd);
     // The folder of the stable names of serial devices: symbolic links to their nodes.
     virtual std::string StableNameFolder();
     // Where the kernel's device attributes are mounted.

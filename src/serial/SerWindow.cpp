@@ -33,9 +33,10 @@ void Post(QObject *receiver, QEvent *event)
 
 namespace {
 
-// Reports from the library's threads wait here for the GUI thread.
+// Reports from the library's threads wait here for the GUI thread; the lock also guards the receiver.
 std::mutex reportLock;
 std::vector<std::string> pendingReports;
+QObject *reportReceiver = nullptr;
 
 // Shows the waiting reports on the GUI thread.
 class TReportReceiver : public QObject {
@@ -54,27 +55,31 @@ protected:
     }
 };
 
-QObject &ReportReceiver(QCoreApplication &app)
-{
-    static QObject *receiver = [&app] {
-        auto *r = new TReportReceiver;
-        r->moveToThread(app.thread());
-        return r;
-    }();
-    return *receiver;
-}
-
 } // namespace
 
 void PostErrorReport(const std::string &text)
 {
     QCoreApplication *app = QCoreApplication::instance();
     if (!app) return;
+    std::lock_guard lock(reportLock);
+    pendingReports.push_back(text);
+    if (!reportReceiver) {
+        reportReceiver = new TReportReceiver;
+        reportReceiver->moveToThread(app->thread());
+    }
+    Post(reportReceiver, new QEvent(QEvent::User));
+}
+
+void ReleaseErrorReports()
+{
+    std::vector<std::string> reports;
     {
         std::lock_guard lock(reportLock);
-        pendingReports.push_back(text);
+        delete reportReceiver;   // the events posted to it go with it
+        reportReceiver = nullptr;
+        reports.swap(pendingReports);
     }
-    Post(&ReportReceiver(*app), new QEvent(QEvent::User));
+    for (const std::string &text : reports) ShowErrorReport(text);
 }
 
 TSerMessageEvent::TSerMessageEvent(uint32_t message, uint32_t wParam, int32_t lParam,

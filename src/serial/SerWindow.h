@@ -13,6 +13,9 @@
 
 // Shows `text` through the default error report on the GUI thread; callable from any thread.
 void PostErrorReport(const std::string &text);
+// On the GUI thread, once the library's threads have stopped: shows the reports still waiting and frees their
+// receiver, so that nothing of the library is left in the application (a host unloads the add-on library).
+void ReleaseErrorReports();
 
 class TSerMessageEvent : public QEvent {
 public:

@@ -1,5 +1,6 @@
 // The loader protocol without its window: a recording view, the loader simulator on a pty as COM3.
 
+#include "FakeTtyDriver.h"
 #include "LoaderSim.h"
 #include "LoaderSimDriver.h"
 #include "Pty.h"
@@ -17,8 +18,10 @@
 #include <algorithm>
 #include <cstdlib>
 #include <memory>
+#include <regex>
 
 using namespace std::chrono_literals;
+using testsupport::LineHold;
 using testsupport::LoaderKind;
 
 namespace {
@@ -41,6 +44,16 @@ bool InOrder(const std::vector<std::string> &all, const std::vector<std::string>
     return true;
 }
 
+// The log lines that tell of a stalled output.
+std::vector<std::string> StallLines(const std::vector<std::string> &log)
+{
+    static const std::regex stall(R"(Output stalled: the reader holds the line \([1-9][0-9]* bytes not sent\))");
+    std::vector<std::string> lines;
+    std::copy_if(log.begin(), log.end(), std::back_inserter(lines),
+                 [](const std::string &line) { return std::regex_match(line, stall); });
+    return lines;
+}
+
 } // namespace
 
 class LoaderProtocolTest : public ::testing::Test {
@@ -50,6 +63,7 @@ protected:
         setenv("SERIAL_NO_DEFAULT_PORTS", "1", 1);
         setenv("SERIAL_COM3", pty.devicePath().c_str(), 1);
         TarselDir = dir.path().string();
+        tty.addFarEnd(pty.devicePath(), pty.masterFd());   // bytes the reader has not taken count as queued
         simDriver = std::make_unique<testsupport::LoaderSimDriver>(sim, pty.masterFd());
     }
     void TearDown() override
@@ -71,6 +85,7 @@ protected:
 
     testsupport::TempDir dir;
     testsupport::ScriptedUi ui;
+    testsupport::FakeTtyDriver tty;
     testsupport::Pty pty;
     testsupport::LoaderSim sim;
     std::unique_ptr<testsupport::LoaderSimDriver> simDriver;
@@ -169,4 +184,68 @@ TEST_F(LoaderProtocolTest, ALostDeviceIsShownAndEndsTheConnection)
     EXPECT_FALSE(p.Connected);
     EXPECT_EQ(view.statuses.back(), "DEVICE LOST!");
     EXPECT_EQ(view.log.back(), "Device lost: COM3, " + pty.devicePath());
+}
+
+class HeldLineTest : public LoaderProtocolTest, public ::testing::WithParamInterface<LineHold> {};
+
+TEST_P(HeldLineTest, AHeldLineEndsTheTransferWithItsReason)
+{
+    sim.setStartInLoader(true);
+    sim.setHoldAt(1 + 3 * 16384 + 5000, GetParam());   // in block 4, after blocks 0 to 2
+    TLoaderProtocol &p = open(Connected);
+    p.AssumeConnected();
+    p.DownloadFile(dir.write("prog.bin", std::string(131072, '\x5A')));
+
+    EXPECT_EQ(StallLines(view.log).size(), 1u);
+    EXPECT_EQ(view.log.back(), "  ERR: 4.Download failed");
+    EXPECT_EQ(view.statuses.back(), "DOWNLOAD FAILED - LINE HELD!");
+    EXPECT_EQ(sim.blocks().size(), 3u);
+    EXPECT_EQ(sim.count(LoaderKind::Abandon) + sim.count(LoaderKind::End), 0);
+    EXPECT_TRUE(InOrder(view.events, {"running", "progress hidden", "idle", "ended"}));
+    EXPECT_EQ(AbortHook, nullptr);
+}
+
+INSTANTIATE_TEST_SUITE_P(Holds, HeldLineTest, ::testing::Values(LineHold::Xoff, LineHold::Cts),
+                         [](const ::testing::TestParamInfo<LineHold> &info) {
+                             return info.param == LineHold::Xoff ? "Xoff" : "Cts";
+                         });
+
+TEST_F(LoaderProtocolTest, AbortOnAHeldLineEndsTheTransferWithoutWaitingForTheStall)
+{
+    sim.setStartInLoader(true);
+    sim.setHoldAt(20000, LineHold::Xoff);
+    TLoaderProtocol &p = open(Connected);
+    p.AssumeConnected();
+    QTimer press;
+    QObject::connect(&press, &QTimer::timeout, [&] {
+        if (sim.acceptable() == 0 && AbortHook) {
+            AbortHook();   // the progress window's Abort
+            press.stop();
+        }
+    });
+    press.start(2);
+    p.DownloadFile(dir.write("prog.bin", std::string(131072, '\x5A')));
+
+    EXPECT_FALSE(press.isActive());
+    EXPECT_TRUE(StallLines(view.log).empty());
+    EXPECT_EQ(view.log.back(), "  ERR: 5.Aborted by user");
+    EXPECT_EQ(view.statuses.back(), "DOWNLOAD FAILED!");
+    EXPECT_EQ(sim.blocks().size(), 1u);
+    EXPECT_EQ(sim.count(LoaderKind::Abandon), 0);   // the abandon could not get through either
+    EXPECT_FALSE(DownloadAborted);
+}
+
+TEST_F(LoaderProtocolTest, AHeldLineDuringTheConnectLeavesItNotConnected)
+{
+    sim.setHoldAt(0, LineHold::Cts);   // takes nothing at all
+    TLoaderProtocol &p = open(Standard);
+    p.SetPort(3, "1200,N,8,1");   // slow lines wait for each command to leave
+    p.Connect();
+
+    EXPECT_FALSE(p.Connected);
+    EXPECT_EQ(StallLines(view.log), std::vector<std::string> {"Output stalled: the reader holds the line (3 bytes not sent)"});
+    EXPECT_EQ(view.log.back(), "CONNECTION FAILED!");
+    EXPECT_EQ(view.statuses.back(), "NOT CONNECTED - LINE HELD!");
+    EXPECT_EQ(view.events.back(), "connect over");
+    EXPECT_TRUE(ui.warnings().empty());
 }

@@ -1,5 +1,7 @@
 #include "DownloadFixture.h"
 
+#include "FakeTtyDriver.h"
+
 #include "download/ProgressWindow.h"
 #include "download/TRSProtocol.h"
 #include "serial/SerStatusLight.h"
@@ -307,4 +309,83 @@ TEST_F(TransferTest, ADeviceLostDuringATransferEndsItPromptlyAndTheWindowShowsIt
     EXPECT_FALSE(form->Connected);
     EXPECT_FALSE(form->DownLoadBtn->isEnabled());
     expectCleanedUp();
+}
+
+// A reader that holds the line in the middle of block 1: the bytes it has not taken count as queued output, as a
+// UART's driver counts them.
+class HeldLineTest : public TransferTest {
+protected:
+    void SetUp() override
+    {
+        TransferTest::SetUp();
+        tty.addFarEnd(pty.devicePath(), pty.masterFd());
+    }
+    void TearDown() override
+    {
+        form.reset();   // the port goes before its driver seam
+        TransferTest::TearDown();
+    }
+    bool stallLogged() const { return LogOf(*form).filter("Output stalled: the reader holds the line (").size() == 1; }
+    // The reader restarts: it has lost what it had not taken, and takes everything again.
+    void restartReader(testsupport::LoaderSim &fresh)
+    {
+        driver.reset();
+        pty.read(50ms);
+        fresh.setStartInLoader(true);
+        driver = std::make_unique<testsupport::LoaderSimDriver>(fresh, pty.masterFd());
+    }
+    void expectNextDownloadWorks()
+    {
+        testsupport::LoaderSim fresh;
+        restartReader(fresh);
+        download(writeImage(131072));
+        EXPECT_EQ(fresh.blocks().size(), 7u);
+        EXPECT_EQ(lastLog(), "  OK: Download completed");
+        EXPECT_EQ(status(), " DOWNLOAD SUCCESSFUL");
+        driver.reset();
+    }
+
+    testsupport::FakeTtyDriver tty;
+};
+
+TEST_F(HeldLineTest, AHeldLineEndsTheDownloadWithItsReasonAndTheNextDownloadWorks)
+{
+    FastTicks fast(4);
+    for (const testsupport::LineHold hold : {testsupport::LineHold::Xoff, testsupport::LineHold::Cts}) {
+        testsupport::LoaderSim held;
+        held.setHoldAt(1 + 16384 + 3000, hold);
+        restartReader(held);
+        writeDevice("DefSettings=19200\r\nNoConnect=1\r\n");
+        openForm();
+        download(writeImage(131072));
+
+        EXPECT_TRUE(stallLogged()) << LogOf(*form).join("|").toStdString();
+        EXPECT_EQ(lastLog(), "  ERR: 4.Download failed");
+        EXPECT_EQ(status(), " DOWNLOAD FAILED - LINE HELD!");
+        EXPECT_EQ(held.blocks().size(), 1u);
+        expectCleanedUp();
+        EXPECT_TRUE(form->DownLoadBtn->isEnabled());
+        expectNextDownloadWorks();
+        form.reset();
+    }
+}
+
+TEST_F(HeldLineTest, AbortOnAHeldLineEndsTheDownloadAtOnceAndTheNextDownloadWorks)
+{
+    sim.setHoldAt(1 + 16384 + 3000, testsupport::LineHold::Xoff);
+    openConnected("");
+    std::chrono::steady_clock::time_point pressed;
+    WhenReady abort([&] { return sim.acceptable() == 0 && ProgForm; }, [&] {
+        pressed = std::chrono::steady_clock::now();
+        ProgForm->AbortBtn->click();
+    });
+    download(writeImage(131072));
+
+    ASSERT_TRUE(abort.done);
+    EXPECT_LT(std::chrono::steady_clock::now() - pressed, 500ms);
+    EXPECT_FALSE(stallLogged());
+    EXPECT_EQ(lastLog(), "  ERR: 5.Aborted by user");
+    EXPECT_EQ(status(), " DOWNLOAD FAILED!");
+    expectCleanedUp();
+    expectNextDownloadWorks();
 }

@@ -8,6 +8,7 @@
 
 #include <QApplication>
 #include <QLabel>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QTimer>
 #include <QWidget>
@@ -58,7 +59,7 @@ QWidget *ModalWindow(const char *className)
 
 class Module {
 public:
-    Module() : handle_(dlopen(TARSEL_MODULE, RTLD_NOW | RTLD_LOCAL)) {}
+    explicit Module(const char *path = TARSEL_MODULE) : handle_(dlopen(path, RTLD_NOW | RTLD_LOCAL)) {}
     ~Module()
     {
         if (handle_)
@@ -66,6 +67,7 @@ public:
     }
     bool loaded() const { return handle_ != nullptr; }
     CvAddonExecute execute() const { return reinterpret_cast<CvAddonExecute>(dlsym(handle_, CV_ADDON_ENTRY_NAME)); }
+    void *symbol(const char *name) const { return dlsym(handle_, name); }
 
 private:
     void *handle_;
@@ -125,5 +127,44 @@ TEST(TarselModule, ExecuteRunsTheWindowOnTheCallersPortAndLeavesNoThreadBehind)
         EXPECT_EQ(threadsWhileOpen, 3) << call;
         EXPECT_EQ(SerialThreads(), 0) << call;
     }
+    unsetenv("SERIAL_COM5");
+}
+
+TEST(TarselModule, AReportPostedDuringExecuteIsShownBeforeItReturnsAndNothingOfItOutlivesTheModule)
+{
+    testsupport::Pty pty;
+    testsupport::LoaderSim sim;
+    testsupport::LoaderSimDriver driver(sim, pty.masterFd());
+    setenv("SERIAL_NO_DEFAULT_PORTS", "1", 1);
+    setenv("SERIAL_COM5", pty.devicePath().c_str(), 1);
+    QWidget host;
+    host.show();
+    std::string reported;
+    {
+        Module module(REPORTING_MODULE);
+        ASSERT_TRUE(module.loaded()) << dlerror();
+        const auto post = reinterpret_cast<void (*)(const char *)>(module.symbol("PostReportFromThread"));
+        ASSERT_NE(post, nullptr);
+        bool posted = false;
+        QTimer timer;
+        QObject::connect(&timer, &QTimer::timeout, [&] {
+            if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
+                reported = box->text().toStdString();
+                box->accept();
+            } else if (QWidget *window = ModalWindow("TTRSForm"); window && !posted) {
+                posted = true;
+                post("Port thread failed");   // queued for the GUI thread as the window closes
+                window->findChild<QPushButton *>("ExitBtn")->click();
+            }
+        });
+        timer.start(5);
+        module.execute()(uintptr_t(host.winId()), "Reader,COM5,9600,N,8,1");
+        EXPECT_TRUE(posted);
+    }
+    EXPECT_EQ(reported, "Port thread failed");
+    // The host goes on without the module: nothing of it is left to receive an event, and the host quits cleanly.
+    PumpFor(100ms);
+    QTimer::singleShot(0, qApp, &QCoreApplication::quit);
+    EXPECT_EQ(qApp->exec(), 0);
     unsetenv("SERIAL_COM5");
 }

@@ -2,6 +2,7 @@
 
 #include <linux/serial.h>
 #include <linux/serial_core.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 
 #include <stdexcept>
@@ -18,13 +19,30 @@ FakeTtyDriver::~FakeTtyDriver()
     SetSerTtyDriver(nullptr);
 }
 
-void FakeTtyDriver::add(const std::string &path, Kind kind)
+namespace {
+
+dev_t NodeOf(const std::string &path)
 {
     struct stat node {};
     if (stat(path.c_str(), &node) != 0)
         throw std::runtime_error("no node " + path);
+    return node.st_rdev;
+}
+
+} // namespace
+
+void FakeTtyDriver::add(const std::string &path, Kind kind)
+{
+    const dev_t node = NodeOf(path);
     std::lock_guard lock(mutex_);
-    kinds_[node.st_rdev] = kind;
+    kinds_[node] = kind;
+}
+
+void FakeTtyDriver::addFarEnd(const std::string &path, int masterFd)
+{
+    const dev_t node = NodeOf(path);
+    std::lock_guard lock(mutex_);
+    farEnds_[node] = masterFd;
 }
 
 bool FakeTtyDriver::kindOf(int fd, Kind &kind, dev_t &node)
@@ -105,6 +123,20 @@ int FakeTtyDriver::ReadSettings(int fd, TSerLineSettings &settings)
         }
     }
     return TSerTtyDriver::ReadSettings(fd, settings);
+}
+
+uint32_t FakeTtyDriver::OutQueue(int fd)
+{
+    const uint32_t kernel = TSerTtyDriver::OutQueue(fd);
+    struct stat info {};
+    if (fstat(fd, &info) != 0)
+        return kernel;
+    std::lock_guard lock(mutex_);
+    const auto found = farEnds_.find(info.st_rdev);
+    int unread = 0;
+    if (found != farEnds_.end() && ioctl(found->second, FIONREAD, &unread) == 0 && unread > 0)
+        return kernel + uint32_t(unread);
+    return kernel;
 }
 
 } // namespace testsupport

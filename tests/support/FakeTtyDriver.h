@@ -28,6 +28,9 @@ public:
     FakeTtyDriver &operator=(const FakeTtyDriver &) = delete;
 
     void add(const std::string &path, Kind kind);
+    // The pty's master is the far end of the node's line: the bytes written to the node that it has not read yet
+    // count as the driver's output queue, as a UART's driver counts the bytes it has not sent.
+    void addFarEnd(const std::string &path, int masterFd);
     // The folder of stable names; empty means none exists.
     void setStableNameFolder(const std::string &folder) { stableFolder_ = folder; }
     // The rate the driver runs at when `asked` is set, as a driver that rounds to its divisors does.
@@ -44,6 +47,7 @@ public:
     bool PseudoTerminal(int fd) override;
     int WriteSettings(int fd, const TSerLineSettings &settings) override;
     int ReadSettings(int fd, TSerLineSettings &settings) override;
+    uint32_t OutQueue(int fd) override;
     std::string StableNameFolder() override { return stableFolder_; }
     std::string SysfsRoot() override { return sysfsRoot_.empty() ? TSerTtyDriver::SysfsRoot() : sysfsRoot_; }
 
@@ -54,6 +58,7 @@ private:
     std::mutex mutex_;
     std::map<dev_t, Kind> kinds_;
     std::map<dev_t, TSerLineSettings> carried_;
+    std::map<dev_t, int> farEnds_;
     std::map<uint32_t, uint32_t> keptRates_;
     std::string stableFolder_;
     std::string sysfsRoot_;

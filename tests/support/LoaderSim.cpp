@@ -10,6 +10,7 @@ namespace {
 constexpr auto kQuiet = std::chrono::milliseconds(250);   // a lone end byte or a broken command went stale
 const std::string kEsc = "\x1b";
 const std::string kCrLf = "\r\n";
+const std::string kXon = "\x11", kXoff = "\x13";
 
 const std::pair<const char *, int32_t> kSpeeds[] = {{"BN", 19200}, {"BH", 38400}, {"BX", 57600}, {"BY", 115200}};
 
@@ -72,6 +73,28 @@ void LoaderSim::setHandshakeLimit(int answers) { std::lock_guard lock(mutex_); h
 void LoaderSim::setBadSumAt(int block) { std::lock_guard lock(mutex_); badSumAt_ = block; }
 void LoaderSim::setAbortAt(int block) { std::lock_guard lock(mutex_); abortAt_ = block; }
 
+void LoaderSim::setHoldAt(size_t bytes, LineHold hold)
+{
+    std::lock_guard lock(mutex_);
+    holdAt_ = bytes;
+    hold_ = hold;
+}
+
+void LoaderSim::releaseLine()
+{
+    std::lock_guard lock(mutex_);
+    if (holding_ && hold_ == LineHold::Xoff)
+        pending_ += kXon;
+    holding_ = false;
+    holdAt_ = SIZE_MAX;
+}
+
+size_t LoaderSim::acceptable() const
+{
+    std::lock_guard lock(mutex_);
+    return holdAt_ == SIZE_MAX ? SIZE_MAX : holdAt_ - std::min(holdAt_, received_.size());
+}
+
 int32_t LoaderSim::listeningBaud() const
 {
     return state_ == LoaderState::Resident || state_ == LoaderState::HostMode ? residentBaud_ : loaderBaud_;
@@ -103,6 +126,11 @@ std::string LoaderSim::onBytes(const std::string &bytes, int32_t baud, SimClock:
     bufferBaud_ = baud;
     std::string out;
     parse(now, baud, out);
+    if (!holding_ && received_.size() >= holdAt_) {
+        holding_ = true;
+        if (hold_ == LineHold::Xoff)
+            out += kXoff;
+    }
     return silent_ ? std::string() : out;
 }
 
@@ -212,6 +240,8 @@ void LoaderSim::receiveBlockBytes(SimClock::time_point now, int32_t baud, std::s
 std::optional<SimClock::time_point> LoaderSim::nextDeadline() const
 {
     std::lock_guard lock(mutex_);
+    if (!pending_.empty())
+        return SimClock::now();
     if (buffer_.empty() || (state_ == LoaderState::Receiving && buffer_ != "E" && buffer_ != "W"))
         return std::nullopt;
     return bufferSince_ + kQuiet;
@@ -220,7 +250,7 @@ std::optional<SimClock::time_point> LoaderSim::nextDeadline() const
 std::string LoaderSim::onIdle(SimClock::time_point now)
 {
     std::lock_guard lock(mutex_);
-    std::string out;
+    std::string out = std::exchange(pending_, {});
     settleStale(now, out);
     return silent_ ? std::string() : out;
 }

@@ -27,6 +27,9 @@ namespace testsupport {
 
 enum class LoaderState { Resident, HostMode, Loader, Receiving };
 
+// How a reader holds the line: it sends XOFF, or it drops its clear-to-send (which a pty does not carry).
+enum class LineHold { Xoff, Cts };
+
 enum class LoaderKind {
     Enter,       // ESC "[C"
     Exit,        // ESC "[A"
@@ -82,6 +85,12 @@ public:
     void setHandshakeLimit(int answers);
     void setBadSumAt(int block);
     void setAbortAt(int block);
+    // The reader takes no more bytes once `bytes` bytes in all have arrived, until releaseLine; with XOFF it
+    // sends XOFF when it starts holding and XON when it lets go.
+    void setHoldAt(size_t bytes, LineHold hold);
+    void releaseLine();
+    // How many more bytes the reader takes now.
+    size_t acceptable() const;
 
     // Transport side: the bytes that arrived and what to send back at once.
     std::string onBytes(const std::string &bytes, int32_t baud, SimClock::time_point now);
@@ -133,6 +142,10 @@ private:
     int handshakes_ = 0;
     int badSumAt_ = -1;
     int abortAt_ = -1;
+    size_t holdAt_ = SIZE_MAX;
+    LineHold hold_ = LineHold::Xoff;
+    bool holding_ = false;
+    std::string pending_;   // answers that wait for the next idle pass
 
     LoaderState state_ = LoaderState::Resident;
     std::string buffer_;                 // bytes not yet parsed, or the block under way

@@ -5,6 +5,7 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <stdexcept>
@@ -12,6 +13,8 @@
 namespace testsupport {
 
 namespace {
+
+constexpr int kHeldPollMs = 5;
 
 const std::pair<speed_t, int32_t> kRates[] = {
     {B300, 300},     {B600, 600},     {B1200, 1200},     {B2400, 2400},     {B4800, 4800},    {B9600, 9600},
@@ -56,14 +59,19 @@ void LoaderSimDriver::run()
         int timeout = -1;
         if (auto due = sim_.nextDeadline())
             timeout = int(std::max<int64_t>(0, std::chrono::ceil<std::chrono::milliseconds>(*due - SimClock::now()).count()));
-        pollfd fds[2] = {{stopFd_, POLLIN, 0}, {fd_, short(POLLIN | (backlog.empty() ? 0 : POLLOUT)), 0}};
+        // A reader that holds the line leaves the bytes where they are; it looks again soon for its release.
+        const size_t room = sim_.acceptable();
+        if (room == 0 && (timeout < 0 || timeout > kHeldPollMs))
+            timeout = kHeldPollMs;
+        pollfd fds[2] = {{stopFd_, POLLIN, 0},
+                         {fd_, short((room > 0 ? POLLIN : 0) | (backlog.empty() ? 0 : POLLOUT)), 0}};
         if (::poll(fds, open ? 2 : 1, timeout) < 0 && errno != EINTR)
             return;
         if (fds[0].revents & POLLIN)
             return;
-        if (open && (fds[1].revents & (POLLIN | POLLHUP | POLLERR))) {
+        if (open && room > 0 && (fds[1].revents & (POLLIN | POLLHUP | POLLERR))) {
             char buf[4096];
-            const ssize_t n = ::read(fd_, buf, sizeof buf);
+            const ssize_t n = ::read(fd_, buf, std::min(sizeof buf, room));
             if (n > 0)
                 backlog += sim_.onBytes(std::string(buf, size_t(n)), hostBaud(), SimClock::now());
             else if (n == 0 || (errno != EAGAIN && errno != EINTR && errno != EIO))
