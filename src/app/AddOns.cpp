@@ -22,8 +22,11 @@
 #include <QAction>
 #include <QApplication>
 #include <QMenu>
+#include <QStatusBar>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <string_view>
 
 namespace {
@@ -61,6 +64,14 @@ std::string AddOnModelName(const std::string &reported)
     const std::size_t end = std::size_t(std::find_if_not(reported.begin(), reported.end(), holds) - reported.begin());
     const std::size_t begin = std::min(reported.find_first_not_of('-'), end);
     return reported.substr(begin, end - begin);
+}
+
+AddOnCommand SplitAddOnValue(const std::string &value)
+{
+    if (value.empty() || value[0] != '"') return {LongStrBefore(value, " "), LongStrAfter(value, " ")};
+    const std::size_t close = value.find('"', 1);
+    if (close == std::string::npos) return {value.substr(1), ""};
+    return {value.substr(1, close - 1), TrimLeft(value.substr(close + 1))};
 }
 
 std::string ExpandParams(const std::string &params)
@@ -101,8 +112,9 @@ void TMainForm::SpecialItemClick(QAction *item)
             value = Cut(LongStrAfter(line, "="), kValueMax);
             break;
         }
-    const std::string file = UpperCase(LongStrBefore(value, " "));
-    const std::string params = LongStrAfter(value, " ");
+    const AddOnCommand command = SplitAddOnValue(value);
+    const std::string file = UpperCase(command.File);
+    const std::string &params = command.Params;
     const std::string ext = UpperCase(ExtractFileExt(file));
     if (ext == ".DLL" || ext == ".SO")
         RunAddOnLibrary(file, params);
@@ -159,10 +171,15 @@ bool TMainForm::LaunchProgramAndWait(const std::string &file, const std::string 
     int pid = 0;
     const int error = program.empty() ? ENOENT : StartProcess(argv, pid);
     if (error != 0) {
-        ShowWarning("Couldn't launch  [" + file + "]\r\nError " + std::to_string(error));
+        ShowWarning("Couldn't launch  [" + file + "]\r\nError " + std::to_string(error) + " (" + std::strerror(error) +
+                    ")");
         return false;
     }
-    // The window stays disabled but keeps painting while the program runs.
-    while (!WaitProcess(pid, 100)) QCoreApplication::processEvents();
+    // The window stays disabled but keeps painting while the program runs, and says what it waits for; a close
+    // of the window ends the wait and leaves the program running.
+    statusBar()->showMessage(FromCp1252("Waiting for " + file + " to end; closing " + AppTitle + " stops the wait"));
+    StopWaitingForAddOn = false;
+    while (!StopWaitingForAddOn && !WaitProcess(pid, 100)) QCoreApplication::processEvents();
+    statusBar()->clearMessage();
     return true;
 }

@@ -3,6 +3,14 @@
 
 #include <string>
 
+// A [Special] value: the add-on's file, then after a blank its parameters. A file whose path holds blanks is
+// written in double quotes; the parameters then follow the closing quote.
+struct AddOnCommand {
+    std::string File;
+    std::string Params;
+};
+AddOnCommand SplitAddOnValue(const std::string &value);
+
 // Expands the parameters of an add-on: comma-separated tokens lose their outer blanks; a token beginning with
 // "$" is cut to four upper-case characters, and $COM, $CFG, $TPL, $HLP and $DEV become the port settings, the
 // configuration file saved last, the template file, the help file and the reader's model name.

@@ -327,8 +327,9 @@ void TMainForm::TimerTimer()
 void TMainForm::closeEvent(QCloseEvent *event)
 {
     // Never close while the link waits for the reader, runs an operation or an add-on runs: retry every second,
-    // and tell a host-mode entry in progress to give up.
+    // and tell a host-mode entry in progress to give up and the launcher to stop waiting for its program.
     if (CommDM->Busy || CommDM->OperationRunning || AddOnRunning) {
+        if (AddOnRunning) StopWaitingForAddOn = true;
         CloseTimer->start();
         CommDM->AbortConnect = true;
         event->ignore();

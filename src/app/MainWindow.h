@@ -58,6 +58,7 @@ public:
     QMenu *MultiMenu = nullptr;     // the Multi menu once a multi-drop section was read
     QMenu *SpecialMenu = nullptr;   // the add-on menu, none while [Special] is empty
     bool AddOnRunning = false;      // an add-on program or library runs; closing waits for it
+    bool StopWaitingForAddOn = false;   // set by a close: the launcher stops waiting for its program
     QLabel *StatusPanels[2];
 
 protected:

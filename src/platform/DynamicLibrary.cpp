@@ -3,8 +3,11 @@
 #include "Paths.h"
 
 #include <dlfcn.h>
+#include <fcntl.h>
+#include <unistd.h>
 
 #include <cerrno>
+#include <cstring>
 
 namespace {
 
@@ -27,10 +30,28 @@ TDynamicLibrary::TDynamicLibrary(const std::string &name, const std::string &pro
         errorNumber_ = ENOENT;
         return;
     }
-    errno = 0;
-    handle_ = dlopen(LibraryPath(name, programDir).c_str(), RTLD_NOW | RTLD_LOCAL);
+    const std::string path = LibraryPath(name, programDir);
+    // A file that is there is opened first, so that a failure names what failed: opening it, or what it holds.
+    if (path.find('/') != std::string::npos) {
+        const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+        if (fd < 0) {
+            errorNumber_ = errno;
+            error_ = path + ": " + std::strerror(errorNumber_);
+            return;
+        }
+        char mark[2] = {};
+        const bool windows = ::read(fd, mark, 2) == 2 && mark[0] == 'M' && mark[1] == 'Z';
+        ::close(fd);
+        if (windows) {
+            errorNumber_ = ENOEXEC;
+            error_ = "This is a Windows library; it cannot be loaded here.";
+            return;
+        }
+    }
+    handle_ = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (!handle_) {
-        errorNumber_ = errno ? errno : ENOEXEC;
+        // Not found by the system's search, or found but not a library that loads here.
+        errorNumber_ = path.find('/') != std::string::npos ? ENOEXEC : ENOENT;
         const char *why = dlerror();
         error_ = why ? why : "Unable to load " + name;
     }

@@ -13,7 +13,8 @@ public:
     TDynamicLibrary &operator=(const TDynamicLibrary &) = delete;
 
     bool Loaded() const { return handle_ != nullptr; }
-    // Why loading failed: the loader's own text (empty when it did not fail) and the system error number.
+    // Why loading failed (empty when it did not) and the error number of what failed: opening the file (ENOENT
+    // when it is not there), or ENOEXEC for a file that is no library for this system, a Windows library included.
     const std::string &Error() const { return error_; }
     int ErrorNumber() const { return errorNumber_; }
     // The exported symbol, or nullptr when there is none (or no name).

@@ -77,16 +77,24 @@ bool StartDetached(const std::vector<std::string> &argv)
 std::string FindProgram(const std::string &name, const std::string &programDir)
 {
     if (name.empty()) return {};
-    auto found = [](const std::string &path) {
-        const std::string resolved = ResolveCaseInsensitive(path);
-        return isExecutableFile(resolved) ? resolved : std::string();
-    };
-    if (name.find_first_of("/\\") != std::string::npos) return found(name);
-    std::vector<std::string> dirs {programDir.empty() ? std::string(".") : programDir, "."};
-    for (const std::string &dir : pathDirs()) dirs.push_back(dir);
-    for (const std::string &dir : dirs)
-        if (std::string program = found(dir + "/" + name); !program.empty()) return program;
-    return {};
+    std::vector<std::string> candidates;
+    if (name.find_first_of("/\\") != std::string::npos) {
+        candidates.push_back(name);
+    } else {
+        for (const std::string &dir : {programDir.empty() ? std::string(".") : programDir, std::string(".")})
+            candidates.push_back(dir + "/" + name);
+        for (const std::string &dir : pathDirs()) candidates.push_back(dir + "/" + name);
+    }
+    // As a shell does: the first executable file; failing that, the first file of the name, which then fails
+    // to start with the reason.
+    std::string existing;
+    for (const std::string &candidate : candidates) {
+        const std::string resolved = ResolveCaseInsensitive(candidate);
+        if (isExecutableFile(resolved)) return resolved;
+        struct stat st {};
+        if (existing.empty() && ::stat(resolved.c_str(), &st) == 0) existing = resolved;
+    }
+    return existing;
 }
 
 std::vector<std::string> SplitArguments(const std::string &text)

@@ -11,7 +11,9 @@ std::string FindExecutable(const std::string &name);
 bool StartDetached(const std::vector<std::string> &argv);
 
 // A program named the way a settings file names it: a name with a separator as written, a bare name in
-// `programDir`, then the current directory, then on PATH; each place without regard to case. Empty when none.
+// `programDir`, then the current directory, then on PATH; each place without regard to case. The first executable
+// file; when there is none, the first file of that name (which then fails to start with its reason); empty when
+// there is no such file at all.
 std::string FindProgram(const std::string &name, const std::string &programDir);
 
 // Splits a parameter text into arguments at blanks; double quotes keep blanks inside an argument.

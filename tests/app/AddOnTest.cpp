@@ -1,4 +1,5 @@
 #include "Pty.h"
+#include "Pump.h"
 #include "ReaderSim.h"
 #include "ReaderSimGuiDriver.h"
 #include "ScriptedUi.h"
@@ -14,10 +15,16 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPointer>
+#include <QStatusBar>
+#include <QTimer>
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
+
+#include <sys/stat.h>
+#include <sys/wait.h>
 
 namespace fs = std::filesystem;
 
@@ -94,7 +101,7 @@ TEST_F(AddOnTest, LibraryFailuresAreReportedAndThePortComesBack)
     item(0)->trigger();
     item(1)->trigger();
     ASSERT_EQ(ui.warnings().size(), 2u);
-    EXPECT_EQ(ui.warnings()[0].rfind("MISSING.DLL\rError n. ", 0), 0u) << ui.warnings()[0];
+    EXPECT_EQ(ui.warnings()[0].rfind("MISSING.DLL\rError n. 2\r", 0), 0u) << ui.warnings()[0];
     EXPECT_EQ(ui.warnings()[1], "Execute function not found in\rNOENTRY.DLL");
     EXPECT_TRUE(CommDM->ComPort.Open());
 }
@@ -108,8 +115,78 @@ TEST_F(AddOnTest, AProgramRunsWithTheWindowDisabledAndGetsItsArguments)
     EXPECT_TRUE(CommDM->ComPort.Open());
 
     item(1)->trigger();
-    EXPECT_EQ(ui.warnings(), std::vector<std::string> {"Couldn't launch  [NOPE]\r\nError 2"});
+    EXPECT_EQ(ui.warnings(), std::vector<std::string> {"Couldn't launch  [NOPE]\r\nError 2 (No such file or directory)"});
     EXPECT_TRUE(window->isEnabled());
+}
+
+// A program in a folder whose name holds blanks is named in double quotes, its parameters after the quote.
+TEST_F(AddOnTest, AQuotedPathWithBlanksStartsItsProgram)
+{
+    fs::create_directories(dir.path() / "my tools");
+    fs::copy_file(dir.path() / "recprog", dir.path() / "my tools" / "prog");
+    open("Tool=\"" + dir.file("my tools/prog") + "\" $COM,abc\n");
+    item(0)->trigger();
+    EXPECT_EQ(dir.read("record.txt"), "COM2,9600,N,8,1,abc\n");
+    EXPECT_TRUE(ui.warnings().empty()) << ui.warnings().front();
+    EXPECT_TRUE(window->isEnabled());
+}
+
+// Files that are there but cannot run say why, the number with its reason in words; the next add-on still runs.
+TEST_F(AddOnTest, AddOnsThatCannotRunSayWhy)
+{
+    ::chmod(dir.write("notexec", "#!/bin/sh\n").c_str(), 0644);
+    dir.write("WINTOOL.DLL", std::string("MZ\x90\0\3\0\0\0", 8) + std::string(200, '\0'));
+    dir.write("BROKEN.DLL", "not a library at all");
+    open("NotExec=notexec\nWindows=wintool.dll $COM\nBroken=broken.dll\nTool=recprog ok\n");
+    for (int i = 0; i < 4; ++i) item(i)->trigger();
+    ASSERT_EQ(ui.warnings().size(), 3u);
+    EXPECT_EQ(ui.warnings()[0], "Couldn't launch  [NOTEXEC]\r\nError 13 (Permission denied)");
+    EXPECT_EQ(ui.warnings()[1], "WINTOOL.DLL\rError n. 8\rThis is a Windows library; it cannot be loaded here.");
+    EXPECT_EQ(ui.warnings()[2].rfind("BROKEN.DLL\rError n. 8\r", 0), 0u) << ui.warnings()[2];
+    EXPECT_EQ(dir.read("record.txt"), "ok\n");
+    EXPECT_TRUE(window->isEnabled());
+    EXPECT_TRUE(CommDM->ComPort.Open());
+}
+
+// A program that never ends: the window says what it waits for, and closing the window ends the wait (the
+// program goes on); the close then goes on to its question.
+TEST_F(AddOnTest, ClosingTheWindowStopsWaitingForAProgramThatNeverEnds)
+{
+    const std::string pidFile = dir.file("forever.pid");
+    ::chmod(dir.write("forever", "#!/bin/sh\necho $$ > '" + pidFile + "'\nexec sleep 600\n").c_str(), 0755);
+    open("Wait=forever\n");
+    bool shown = false;
+    QTimer watch, rescue;
+    rescue.setSingleShot(true);
+    QObject::connect(&watch, &QTimer::timeout, [&] {
+        if (window->statusBar()->currentMessage() != "Waiting for FOREVER to end; closing Corvane stops the wait" || dir.read("forever.pid").empty())
+            return;
+        watch.stop();
+        shown = !window->isEnabled();
+        window->grab().save(QString(CORVANE_ARTIFACT_DIR) + "/corvane-waiting-for-add-on.png");   // for a person to look at
+        window->close();
+        rescue.start(20000);
+    });
+    // Should the close not end the wait, the program is ended, so that the test fails instead of hanging.
+    QObject::connect(&rescue, &QTimer::timeout, [&] { ::kill(pid_t(std::atoi(dir.read("forever.pid").c_str())), SIGKILL); });
+    watch.start(10);
+    item(0)->trigger();
+    watch.stop();
+    rescue.stop();
+    EXPECT_TRUE(shown) << "the disabled window said what it waits for";
+    EXPECT_TRUE(window->isEnabled());
+    EXPECT_TRUE(window->statusBar()->currentMessage().isEmpty());
+    EXPECT_TRUE(CommDM->ComPort.Open());
+
+    ui.answer(false);   // "Exit Corvane?": the close goes on once the wait has ended
+    EXPECT_TRUE(PumpUntil([&] { return !ui.questions().empty(); }, std::chrono::seconds(10)));
+    EXPECT_EQ(ui.questions(), std::vector<std::string> {"Exit Corvane?"});
+
+    const pid_t program = pid_t(std::atoi(dir.read("forever.pid").c_str()));
+    ASSERT_GT(program, 0);
+    EXPECT_EQ(::kill(program, 0), 0) << "the program still runs";
+    ::kill(program, SIGKILL);
+    ::waitpid(program, nullptr, 0);
 }
 
 TEST_F(AddOnTest, AnAddOnWaitsForARunningOperation)
@@ -149,6 +226,27 @@ TEST_F(AddOnTest, AReaderCannotSteerAnAddOnThroughItsModelName)
         std::filesystem::remove(dir.file("record.txt"));
         item(0)->trigger();
         EXPECT_EQ(dir.read("record.txt"), "owner|" + c.dev + ",COM2,9600,N,8,1|free\n") << c.identification;
+    }
+}
+
+TEST(AddOnParams, AQuotedFileMayHoldBlanks)
+{
+    struct Case {
+        const char *value, *file, *params;
+    };
+    const Case cases[] = {
+        {"tool $COM,$DEV", "tool", "$COM,$DEV"},
+        {"tool", "tool", ""},
+        {"\"/opt/my tools/prog\" $COM,$DEV", "/opt/my tools/prog", "$COM,$DEV"},
+        {"\"/opt/my tools/prog\"", "/opt/my tools/prog", ""},
+        {"\"/opt/my tools/prog\"   a b", "/opt/my tools/prog", "a b"},
+        {"\"/opt/unclosed a", "/opt/unclosed a", ""},
+        {"a\"b c\" d", "a\"b", "c\" d"},
+    };
+    for (const Case &c : cases) {
+        const AddOnCommand command = SplitAddOnValue(c.value);
+        EXPECT_EQ(command.File, c.file) << c.value;
+        EXPECT_EQ(command.Params, c.params) << c.value;
     }
 }
 
