@@ -10,6 +10,7 @@
 #include "platform/Paths.h"
 #include "platform/Text.h"
 #include "platform/qt/Cp1252.h"
+#include "platform/qt/ElidedLabel.h"
 #include "platform/qt/Guarded.h"
 #include "serial/SerPortList.h"
 
@@ -78,12 +79,10 @@ void TSetupForm::buildControls()
     PortCombo = new QComboBox;
     PortCombo->setEditable(true);
     PortCombo->setInsertPolicy(QComboBox::NoInsert);   // typed text never becomes a port of the list
-    // The device behind the chosen number, so that an adapter can be told by its name.
-    PortDevice = new QLabel;
-    PortDevice->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
-    auto *portLayout = new QVBoxLayout(PortGroup);
-    portLayout->addWidget(PortCombo);
-    portLayout->addWidget(PortDevice);
+    // The device behind the chosen number, so that an adapter can be told by its name; under the port
+    // settings, as wide as the dialog, for the long names of /dev/serial/by-id.
+    PortDevice = new TElidedLabel;
+    (new QVBoxLayout(PortGroup))->addWidget(PortCombo);
     connect(PortCombo, &QComboBox::currentTextChanged, this, [this] { ShowPortDevice(); });
     QStringList rates;
     for (int32_t rate : kBaudRates) rates << QString::number(rate);
@@ -125,6 +124,7 @@ void TSetupForm::buildControls()
     port->addWidget(ParityGrp, 1, 0, 2, 1);
     port->addWidget(DataGrp, 0, 2);
     port->addWidget(StopGrp, 1, 2);
+    port->addWidget(PortDevice, 3, 0, 1, 3);
     auto *tpl = new QHBoxLayout;
     tpl->addWidget(DefTplEd);
     tpl->addWidget(TplBtn);
@@ -196,8 +196,7 @@ void TSetupForm::ShowPortDevice()
 {
     const int index = PortCombo->findText(PortCombo->currentText());
     const QString device = index < 0 ? QString() : PortCombo->itemData(index, Qt::ToolTipRole).toString();
-    PortDevice->setText(device);
-    PortDevice->setToolTip(device);
+    PortDevice->setFullText(device);
 }
 
 void TSetupForm::TakeLevel() const

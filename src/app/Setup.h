@@ -12,6 +12,7 @@ class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
+class TElidedLabel;
 class TRadioGroup;
 
 class TSetupForm : public QDialog {
@@ -28,7 +29,7 @@ public:
     void done(int result) override;
 
     QLabel *Header1, *Header2, *Header3, *TimeoutLabel;
-    QLabel *PortDevice;   // the device behind the chosen port; each entry shows it as its tool tip
+    TElidedLabel *PortDevice;   // the device behind the chosen port; each entry shows it as its tool tip
     QGroupBox *PortGroup, *LangGroup;
     QComboBox *PortCombo, *LanguageCombo;
     TRadioGroup *BaudGrp, *ParityGrp, *DataGrp, *StopGrp, *LevelGroup;

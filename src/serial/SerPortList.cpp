@@ -3,6 +3,10 @@
 #include "SerPortMap.h"
 #include "SerTtyDriver.h"
 
+namespace {
+constexpr const char *NoDeviceText = "(no device)";
+}
+
 bool SerPortPresent(int comNumber)
 {
     return SerTtyDriver().NodePresent(SerDevicePath(comNumber));
@@ -20,6 +24,10 @@ std::vector<int> SerPresentPorts()
 std::string SerPortDevice(int comNumber)
 {
     const std::string path = SerDevicePath(comNumber);
+    if (path.empty())
+        return NoDeviceText;
+    if (!SerPortPresent(comNumber))
+        return path + " " + NoDeviceText;
     const std::string stable = SerStableName(path);
     return stable.empty() || path.find(stable) != std::string::npos ? path : path + "\n" + stable;
 }

@@ -13,5 +13,5 @@ bool SerPortPresent(int comNumber);
 std::vector<int> SerPresentPorts();
 
 // The device behind a port number: its path, and on a line of its own its stable name where it has one;
-// empty when the number names no device.
+// "(no device)" after the path when nothing is there, alone when the number names no path.
 std::string SerPortDevice(int comNumber);

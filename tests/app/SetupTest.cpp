@@ -15,7 +15,9 @@
 #include "model/Settings.h"
 #include "model/SettingsModule.h"
 #include "model/Template.h"
+#include "platform/qt/ElidedLabel.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
@@ -29,6 +31,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <filesystem>
 #include <memory>
 
 using testsupport::OnModal;
@@ -291,11 +294,11 @@ TEST_F(SetupTest, PortsPresentBeyondMaxPortCanBeChosenAndShowTheirDevice)
         EXPECT_EQ(form.PortCombo->count(), 3);
         EXPECT_EQ(form.PortCombo->itemText(2), "COM17");
         EXPECT_EQ(form.PortCombo->currentText(), "COM17");
-        EXPECT_EQ(form.PortDevice->text(), QString::fromStdString(adapter.devicePath()));
+        EXPECT_EQ(form.PortDevice->fullText(), QString::fromStdString(adapter.devicePath()));
         EXPECT_EQ(form.PortCombo->itemData(0, Qt::ToolTipRole).toString(), QString::fromStdString(com1.devicePath()));
         form.grab().save(QString(CORVANE_ARTIFACT_DIR) + "/setup-ports.png");
         form.PortCombo->setCurrentIndex(1);
-        EXPECT_EQ(form.PortDevice->text(), QString::fromStdString(com2.devicePath()));
+        EXPECT_EQ(form.PortDevice->fullText(), QString::fromStdString(com2.devicePath()));
         form.PortCombo->setCurrentIndex(2);
         form.OkBtn->click();
     });
@@ -303,6 +306,48 @@ TEST_F(SetupTest, PortsPresentBeyondMaxPortCanBeChosenAndShowTheirDevice)
     EXPECT_EQ(Settings.Port, 17);
     EXPECT_EQ(iniValue(ini(), "Port"), "17");
     EXPECT_TRUE(ui.questions().empty());
+}
+
+TEST_F(SetupTest, ALongDeviceNameIsCutInTheMiddleAndAPortWithoutDeviceSaysSo)
+{
+    const std::filesystem::path byId = dir.path() / "serial" / "by-id";
+    std::filesystem::create_directories(byId);
+    const std::string longName = (byId / "usb-Prolific_Technology_Inc._USB-Serial_Controller_D_A9XK2L3M-if00-port0").string();
+    std::filesystem::create_symlink(com1.devicePath(), longName);
+    setenv("SERIAL_COM1", longName.c_str(), 1);
+    setenv("SERIAL_COM4", "/dev/ttyS29", 1);   // a path with nothing behind it; COM3 names no path at all
+    start("[Port]\r\nPort=1\r\n");
+    for (const int pointSize : {0, 11}) {
+        const QFont appFont = QApplication::font();
+        if (pointSize > 0) {
+            QFont larger = appFont;
+            larger.setPointSize(pointSize);
+            QApplication::setFont(larger);
+        }
+        const QString suffix = pointSize > 0 ? "-11pt" : "";
+        run([&](TSetupForm &form) {
+            const QString full = QString::fromStdString(longName);
+            TElidedLabel &label = *form.PortDevice;
+            EXPECT_EQ(label.fullText(), full);
+            EXPECT_EQ(label.toolTip(), full);
+            const QString shown = label.text();
+            EXPECT_TRUE(shown.contains(QChar(0x2026))) << shown.toStdString();
+            EXPECT_TRUE(shown.startsWith(full.left(4))) << shown.toStdString();
+            EXPECT_TRUE(shown.endsWith(full.right(4))) << shown.toStdString();
+            EXPECT_LE(label.fontMetrics().horizontalAdvance(shown), label.contentsRect().width());
+            EXPECT_LT(form.width(), label.fontMetrics().horizontalAdvance(full));   // the window does not grow
+            form.grab().save(QString(CORVANE_ARTIFACT_DIR) + "/setup-long-device" + suffix + ".png");
+            form.PortCombo->setCurrentIndex(form.PortCombo->findText("COM3"));
+            EXPECT_EQ(label.fullText(), "(no device)");
+            EXPECT_EQ(label.text(), "(no device)");
+            form.PortCombo->setCurrentIndex(form.PortCombo->findText("COM4"));
+            EXPECT_EQ(label.fullText(), "/dev/ttyS29 (no device)");
+            form.grab().save(QString(CORVANE_ARTIFACT_DIR) + "/setup-absent-port" + suffix + ".png");
+            form.reject();
+        });
+        QApplication::setFont(appFont);
+    }
+    unsetenv("SERIAL_COM4");
 }
 
 TEST_F(SetupTest, HiddenLanguageAndLevelAreKeptOrStored)
