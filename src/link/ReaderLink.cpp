@@ -105,6 +105,15 @@ void TCommDM::ClosePort()
     UpdatePort();
 }
 
+void TCommDM::ReleasePort()
+{
+    ClosePort();
+    for (int32_t ticks = 0; ComPort.PortState() != TPortState::PortClosed && ticks < Settings.DefTimeout &&
+                            !QuitRequested();
+         ++ticks)
+        DelayTicks(1, true);
+}
+
 void TCommDM::ApplyPortSettings()
 {
     ClosePort();

@@ -51,6 +51,9 @@ public:
 
     void OpenPort();
     void ClosePort();
+    // Closes the port and waits, handling events, until its device is free for another program: a close asked
+    // for while received bytes await their delivery ends once they are delivered.
+    void ReleasePort();
     void ApplyPortSettings();
     void SetLine(int32_t baud, TParity parity, uint16_t dataBits, uint16_t stopBits);
 

@@ -10,6 +10,7 @@
 #include "model/HostCommands.h"
 #include "model/Settings.h"
 #include "model/SettingsModule.h"
+#include "serial/SerDispatch.h"
 
 #include <QAction>
 #include <QMenu>
@@ -19,9 +20,11 @@
 #include <QTimer>
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
+#include <thread>
 
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -93,6 +96,21 @@ TEST_F(AddOnTest, ALibraryGetsTheExpandedParametersWhileThePortIsReleased)
     EXPECT_EQ(dir.read("record.txt"), "owner|XY100,COM2,9600,N,8,1|free\n");
     EXPECT_TRUE(CommDM->ComPort.Open());   // reopened afterwards
     EXPECT_TRUE(ui.warnings().empty());
+}
+
+TEST_F(AddOnTest, ThePortIsReleasedAlsoWhileReceivedBytesAwaitTheirDelivery)
+{
+    open("Download=record.dll $DEV,$COM\n");
+    ASSERT_TRUE(CommDM->ComPort.Open());
+    pty.write("unsolicited\r\n");
+    // The bytes wait for this thread, which does not handle events meanwhile: a close now cannot end at once.
+    TSerBaseDispatcher *dispatcher = CommDM->ComPort.Dispatcher();
+    for (int i = 0; i < 500 && !dispatcher->Dispatching(); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    ASSERT_TRUE(dispatcher->Dispatching());
+    item(0)->trigger();
+    EXPECT_EQ(dir.read("record.txt"), "owner|XY100,COM2,9600,N,8,1|free\n");
+    EXPECT_TRUE(CommDM->ComPort.Open());
 }
 
 TEST_F(AddOnTest, LibraryFailuresAreReportedAndThePortComesBack)
