@@ -144,6 +144,7 @@ void TTRSForm::buildControls()
     MRUBtn = new TDropSpeedButton;
     MRUBtn->setFixedSize(16, 24);
     MRUBtn->setToolTip("Recent downloads");
+    MRUBtn->setAccessibleName("Recent downloads");
     MRUBtn->setEnabled(false);
     MRUMenu = new TPopupMenu(this);
     MRUMenu->Alignment = TPopupAlignment::paRight;

@@ -4,10 +4,12 @@
 
 #include <QApplication>
 #include <QDialog>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPointer>
 #include <QStyle>
+#include <QStyleOption>
 #include <qdrawutil.h>
 
 namespace {
@@ -85,7 +87,7 @@ void TPopupMenu::Popup(QPoint screenPoint)
 
 TDropSpeedButton::TDropSpeedButton(QWidget *parent) : QAbstractButton(parent)
 {
-    setFocusPolicy(Qt::NoFocus);
+    setFocusPolicy(Qt::TabFocus);
     resize(25, 25);
     connect(this, &QAbstractButton::clicked, this, [this] { Clicked(); });
     connect(this, &QAbstractButton::toggled, this, [this](bool down) {
@@ -237,6 +239,12 @@ void TDropSpeedButton::paintEvent(QPaintEvent *)
     }
     if (state == TButtonState::bsExclusive && !transparent_)
         painter.fillRect(rect().adjusted(2, 2, -2, -2), QBrush(SystemColour(*this, QPalette::Light), Qt::Dense4Pattern));
+    if (hasFocus()) {   // where the keyboard stands
+        QStyleOptionFocusRect focus;
+        focus.initFrom(this);
+        focus.rect = rect().adjusted(3, 3, -3, -3);
+        style()->drawPrimitive(QStyle::PE_FrameFocusRect, &focus, &painter, this);
+    }
     if (sunken)
         painter.translate(1, 1);
 
@@ -321,6 +329,19 @@ void TDropSpeedButton::mousePressEvent(QMouseEvent *event)
 }
 
 void TDropSpeedButton::mouseDoubleClickEvent(QMouseEvent *event) { mousePressEvent(event); }
+
+void TDropSpeedButton::keyPressEvent(QKeyEvent *event)
+{
+    // From the keyboard the menu drops as a combo box's list does: Space, F4, Alt+Down.
+    const bool drop = event->key() == Qt::Key_Space || event->key() == Qt::Key_F4 ||
+                      (event->key() == Qt::Key_Down && (event->modifiers() & Qt::AltModifier));
+    if (dropDownMenu_ && drop && !event->isAutoRepeat()) {
+        event->accept();
+        DropMenu();
+        return;
+    }
+    QAbstractButton::keyPressEvent(event);
+}
 
 void TDropSpeedButton::DropMenu()
 {

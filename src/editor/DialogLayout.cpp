@@ -8,6 +8,7 @@ QToolButton *MakeGlyphButton(QWidget *parent, QStyle::StandardPixmap glyph, cons
     auto *button = new QToolButton(parent);
     button->setIcon(parent->style()->standardIcon(glyph));
     button->setToolTip(hint);
+    button->setAccessibleName(hint);   // a glyph alone names nothing for a screen reader
     button->setAutoRaise(true);
     button->setFixedSize(29, 29);
     return button;

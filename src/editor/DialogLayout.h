@@ -10,5 +10,5 @@
 class QToolButton;
 class QWidget;
 
-// A flat 29 x 29 button showing a standard glyph and the hint as its tool tip.
+// A flat 29 x 29 button showing a standard glyph, with the hint as its tool tip and its accessible name.
 QToolButton *MakeGlyphButton(QWidget *parent, QStyle::StandardPixmap glyph, const char *hint);

@@ -76,6 +76,7 @@ QToolButton *toolButton(const char *hint, QStyle::StandardPixmap icon)
 {
     auto *b = new QToolButton;
     b->setToolTip(hint);
+    b->setAccessibleName(hint);   // a glyph alone names nothing for a screen reader
     b->setIcon(QApplication::style()->standardIcon(icon));
     b->setAutoRaise(true);
     b->setFixedSize(kButtonSize, kButtonSize);

@@ -241,3 +241,24 @@ TEST(DropSpeedButton, HoldingTheButtonRepeatsTheClickUntilAClickFails)
     EXPECT_EQ(ui.warnings(), std::vector<std::string> {"click failed"});
     QTest::mouseRelease(window.windowHandle(), Qt::LeftButton, {}, QPoint(20, 20));
 }
+
+// From the keyboard: the button is a tab stop, and Space, F4 or Alt+Down drops its menu; Down alone does not.
+TEST(DropSpeedButton, KeysDropTheMenuOfTheFocusedButton)
+{
+    MenuWindow w;
+    ASSERT_TRUE(w.exposed);
+    EXPECT_TRUE(w.button->focusPolicy() & Qt::TabFocus);
+    struct Case {
+        Qt::Key key;
+        Qt::KeyboardModifiers modifiers;
+        int popups;   // afterwards
+    };
+    for (const Case &c : {Case {Qt::Key_Space, {}, 1}, Case {Qt::Key_F4, {}, 2}, Case {Qt::Key_Down, Qt::AltModifier, 3},
+                          Case {Qt::Key_Down, {}, 3}}) {
+        WhileOpen(w.menu, [] {});
+        w.button->setFocus();
+        QTest::keyClick(w.button, c.key, c.modifiers);
+        EXPECT_EQ(w.popups, c.popups) << c.key;
+        EXPECT_FALSE(w.button->isDown());
+    }
+}

@@ -14,6 +14,7 @@
 #include "TabChain.h"
 #include "model/CfgFile.h"
 
+#include <QAccessible>
 #include <QLabel>
 #include <QListWidget>
 #include <QMenuBar>
@@ -369,4 +370,11 @@ TEST_F(CompCfgTest, TabLeavesTheGridForTheButtons)
     EXPECT_EQ(std::count(chain.begin(), chain.end(), form->Grid), 1);
     EXPECT_EQ(std::count(chain.begin(), chain.end(), form->ExitBtn), 1);
     EXPECT_EQ(testsupport::TabChain(form->Grid, Qt::Key_Backtab).size(), chain.size());
+}
+
+TEST_F(CompCfgTest, GlyphButtonsAreNamedByTheirHints)
+{
+    open();
+    for (QToolButton *b : {form->CurBtn1, form->LoadBtn2, form->ExitBtn})
+        EXPECT_EQ(QAccessible::queryAccessibleInterface(b)->text(QAccessible::Name), b->toolTip());
 }

@@ -4,6 +4,7 @@
 #include "model/AppHelp.h"
 #include "platform/HelpViewer.h"
 
+#include <QAbstractButton>
 #include <QAccessible>
 #include <QMdiArea>
 #include <QMenu>
@@ -102,6 +103,19 @@ TEST_F(EditFormTest, PageTabsAreAPageTabListWithNamedSelectableTabs)
     ASSERT_TRUE(testsupport::Activate(*form->window()));
     form->TabSet->setFocus();
     EXPECT_EQ(list->focusChild(), list->child(Codes));
+}
+
+// Every button says what it does to a screen reader, also those that show a glyph alone.
+TEST_F(EditFormTest, EveryButtonHasAnAccessibleName)
+{
+    openEditor();
+    int buttons = 0;
+    for (QAbstractButton *b : form->findChildren<QAbstractButton *>()) {
+        if (!b->isVisible()) continue;
+        ++buttons;
+        EXPECT_FALSE(QAccessible::queryAccessibleInterface(b)->text(QAccessible::Name).isEmpty()) << b->toolTip().toStdString();
+    }
+    EXPECT_GT(buttons, 0);
 }
 
 TEST_F(EditFormTest, PageKeysSwitchPagesUpToTheFirstAndTheLast)
