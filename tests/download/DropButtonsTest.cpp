@@ -255,7 +255,8 @@ TEST(DropSpeedButton, KeysDropTheMenuOfTheFocusedButton)
     };
     for (const Case &c : {Case {Qt::Key_Space, {}, 1}, Case {Qt::Key_F4, {}, 2}, Case {Qt::Key_Down, Qt::AltModifier, 3},
                           Case {Qt::Key_Down, {}, 3}}) {
-        WhileOpen(w.menu, [] {});
+        const bool drops = c.popups > w.popups;
+        if (drops) WhileOpen(w.menu, [] {});   // its timer lives until the menu opens
         w.button->setFocus();
         QTest::keyClick(w.button, c.key, c.modifiers);
         EXPECT_EQ(w.popups, c.popups) << c.key;
