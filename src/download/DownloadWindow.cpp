@@ -23,6 +23,7 @@
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QSignalBlocker>
 #include <QStatusBar>
 #include <QTextBlock>
@@ -266,9 +267,14 @@ void TTRSForm::AppendToLogLine(const std::string &text)
         AddLogLine(text);
         return;
     }
+    // The log keeps following its end, as a new line does, unless the user has scrolled away from it.
+    QScrollBar *scroll = LogMemo->verticalScrollBar();
+    const bool atEnd = scroll->value() == scroll->maximum();
     QTextCursor cursor(LogMemo->document()->lastBlock());
     cursor.movePosition(QTextCursor::EndOfBlock);
     cursor.insertText(FromCp1252(BytesToDisplay(text, " ")));
+    if (atEnd)
+        scroll->setValue(scroll->maximum());
 }
 
 void TTRSForm::Log(const std::string &line)

@@ -86,7 +86,12 @@ void TLoaderProtocol::OpenPort()
     ComPort.SetParity(TParity(CallerParity));
     ComPort.SetDataBits(CallerDataBits);
     ComPort.SetStopBits(CallerStopBits);
-    ComPort.SetOpen(true);
+    try {
+        ComPort.SetOpen(true);
+    } catch (...) {
+        view_.ShowStatus("UNABLE TO OPEN COM" + std::to_string(PortNumber) + "!");
+        throw;
+    }
     view_.ShowPortOpen(ComPort.Open());
 }
 
@@ -253,6 +258,10 @@ void TLoaderProtocol::Connect()
     AbortRequested = false;
     const TAbortScope abortable(*this, AbortRequested);
     view_.ShowConnecting(true);
+    struct ConnectOver {   // whichever way the procedure ends
+        ILoaderView &view;
+        ~ConnectOver() { view.ShowConnecting(false); }
+    } over {view_};
     view_.ShowStatus("CONNECTING...");
     OpenPort();
     Connected = false;
@@ -273,7 +282,6 @@ void TLoaderProtocol::Connect()
         view_.ShowStatus(held ? "NOT CONNECTED - LINE HELD!" : "NOT CONNECTED");
     }
     ComPort.FlushInBuffer();
-    view_.ShowConnecting(false);
 }
 
 bool TLoaderProtocol::ReachLoader()

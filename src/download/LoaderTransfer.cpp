@@ -67,7 +67,7 @@ int32_t TLoaderProtocol::RunBuiltIn(const std::string &fileName, bool mtr)
     const TBlockPlan &plan = mtr ? MtrProtocolPlan : BlockProtocolPlan;
     std::string image;
     try {
-        image = ReadImage(file, plan);
+        image = ReadImage(file, fileName, plan);
     } catch (const std::exception &e) {
         // Nothing has gone to the loader yet: a file that is too short or unreadable leaves the reader untouched.
         ShowWarning(e.what());

@@ -6,6 +6,7 @@
 #include "platform/qt/Guarded.h"
 
 #include <QCloseEvent>
+#include <QCoreApplication>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
@@ -55,7 +56,10 @@ void ShowProgress(QWidget *owner, const std::string &caption, int minimum, int m
     ProgForm->Bar->setValue(minimum);
     CenterOnScreen(*ProgForm);
     ProgForm->show();
-    ProgForm->Bar->repaint();
+    // Painted whole before the transfer starts: an outside driver may hold the thread until its first callback.
+    // Only the window system's events: no input, and no timer that could start anything meanwhile.
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents | QEventLoop::X11ExcludeTimers);
+    ProgForm->repaint();
 }
 
 void SetProgress(int position)

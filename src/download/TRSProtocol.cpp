@@ -32,18 +32,24 @@ std::string ResultLine(int32_t code, const std::string &driver)
     return "  ERR: " + std::to_string(code) + ".Unknown error";
 }
 
-std::string ReadImage(std::istream &file, const TBlockPlan &plan)
+std::string ReadImage(std::istream &file, const std::string &name, const TBlockPlan &plan)
 {
     std::string image(std::size_t(plan.count) * BlockSize, '\0');
+    std::streamoff size = 0;
     file.exceptions(std::ios::badbit);
     try {
+        file.seekg(0, std::ios::end);
+        size = file.tellg();
         file.seekg(std::streamoff(plan.first) * BlockSize);
         file.read(image.data(), std::streamsize(image.size()));
     } catch (const std::ios_base::failure &e) {
         throw std::runtime_error(e.code().message());
     }
-    if (file.gcount() != std::streamsize(image.size()))
-        throw std::runtime_error("Read beyond end of file");
+    if (file.gcount() != std::streamsize(image.size())) {
+        const int64_t needed = int64_t(plan.first + plan.count) * BlockSize;
+        throw std::runtime_error("Read beyond end of file: " + name + " has " + std::to_string(size) + " bytes, " +
+                                 plan.protocol + " needs " + std::to_string(needed));
+    }
     return image;
 }
 

@@ -14,14 +14,16 @@ struct TBlockPlan {
     int first;
     int count;
     int skipped;
+    const char *protocol;   // its name in messages
 };
-constexpr TBlockPlan BlockProtocolPlan {0, 8, 3};
-constexpr TBlockPlan MtrProtocolPlan {4, 24, -1};
+constexpr TBlockPlan BlockProtocolPlan {0, 8, 3, "the block protocol"};
+constexpr TBlockPlan MtrProtocolPlan {4, 24, -1, "the MTR protocol"};
 
-// The bytes of the plan's blocks, the skipped one included, block b at (b - first) x BlockSize: the program file is
-// read whole before anything goes to the loader. Raises "Read beyond end of file" for a file that ends before the
-// plan's last block does, and the system's text for a read that fails.
-std::string ReadImage(std::istream &file, const TBlockPlan &plan);
+// The bytes of the plan's blocks, the skipped one included, block b at (b - first) x BlockSize: the program file
+// `name` is read whole before anything goes to the loader. Raises "Read beyond end of file" with the file's name,
+// its size and the size the protocol needs for a file that ends before the plan's last block does, and the
+// system's text for a read that fails.
+std::string ReadImage(std::istream &file, const std::string &name, const TBlockPlan &plan);
 
 namespace DownloadResult {
 constexpr int32_t Ok = 0;

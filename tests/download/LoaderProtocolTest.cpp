@@ -249,3 +249,13 @@ TEST_F(LoaderProtocolTest, AHeldLineDuringTheConnectLeavesItNotConnected)
     EXPECT_EQ(view.events.back(), "connect over");
     EXPECT_TRUE(ui.warnings().empty());
 }
+
+TEST_F(LoaderProtocolTest, APortThatCannotBeOpenedIsShownAndTheConnectIsOver)
+{
+    unsetenv("SERIAL_COM3");
+    TLoaderProtocol &p = open(Standard);
+    EXPECT_THROW(p.Connect(), std::exception);
+    EXPECT_EQ(view.statuses, (std::vector<std::string> {"CONNECTING...", "UNABLE TO OPEN COM3!"}));
+    EXPECT_EQ(view.events, (std::vector<std::string> {"connecting", "connect over"}));
+    EXPECT_FALSE(p.Connected);
+}

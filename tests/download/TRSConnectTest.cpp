@@ -4,6 +4,7 @@
 #include "serial/SerStatusLight.h"
 
 #include <QPushButton>
+#include <QScrollBar>
 
 using namespace std::chrono_literals;
 using testsupport::LoaderKind;
@@ -285,6 +286,38 @@ TEST_F(ConnectTest, APortThatCannotBeOpenedIsReportedAndTheButtonsComeBack)
     openForm();
     EXPECT_FALSE(connect());
     EXPECT_EQ(ui.warnings(), std::vector<std::string> {"ie_BadId - Specified comport doesn't exist: COM3 names no device"});
+    EXPECT_EQ(status(), " UNABLE TO OPEN COM3!");
+    form->grab().save(QString(CORVANE_ARTIFACT_DIR) + "/tarsel-open-failed.png");
     EXPECT_TRUE(form->ConnBtn->isEnabled() && form->ExitBtn->isEnabled() && form->AbortBtn->isHidden());
     EXPECT_FALSE(commandsEnabled());
+}
+
+TEST_F(ConnectTest, ADeviceThatNeedsNoConnectShowsAPortThatCannotBeOpened)
+{
+    unsetenv("SERIAL_COM3");
+    writeDevice(Standard + "NoConnect=1\r\n");
+    openForm();
+    EXPECT_EQ(status(), " UNABLE TO OPEN COM3!");
+    EXPECT_FALSE(form->Connected);
+    EXPECT_EQ(ui.warnings().size(), 1u);
+}
+
+TEST_F(ConnectTest, TheLogFollowsALineThatGrowsUnlessTheUserScrolledAway)
+{
+    writeDevice(Standard);
+    openForm();
+    QScrollBar *scroll = form->LogMemo->verticalScrollBar();
+    for (bool scrolledAway : {false, true}) {
+        for (int i = 1; i <= 40; ++i)
+            form->Log("line " + std::to_string(i));
+        form->Log("Sending <CR>");
+        ASSERT_EQ(scroll->value(), scroll->maximum());
+        if (scrolledAway)
+            scroll->setValue(0);
+        const int before = scroll->maximum();
+        for (int pass = 0; pass < 60; ++pass)   // wraps onto further rows
+            form->AppendToLogLine(" .");
+        EXPECT_GT(scroll->maximum(), before);
+        EXPECT_EQ(scroll->value(), scrolledAway ? 0 : scroll->maximum()) << scrolledAway;
+    }
 }

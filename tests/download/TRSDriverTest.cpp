@@ -250,3 +250,33 @@ TEST_F(RecentFilesTest, TheButtonStaysDisabledUntilTheWindowIsConnected)
     EXPECT_FALSE(form->MRUMenu->isVisible());
     EXPECT_TRUE(form->MRUMenu->actions().isEmpty());   // never rebuilt
 }
+
+TEST_F(DriverTest, TheProgressWindowIsPaintedBeforeTheDriversFirstCallback)
+{
+    // The label each time the progress window's Abort button was painted.
+    class AbortPaints : public QObject {
+    public:
+        AbortPaints() { qApp->installEventFilter(this); }
+        ~AbortPaints() override { qApp->removeEventFilter(this); }
+        bool eventFilter(QObject *watched, QEvent *event) override
+        {
+            if (event->type() == QEvent::Paint && ProgForm && watched == ProgForm->AbortBtn)
+                labels << ProgForm->TitLabel->text();
+            return false;
+        }
+        QStringList labels;
+    } paints;
+    driverLib.setup(0, 2, 0);
+    openWithDriver(std::string("TRDLL=") + TEST_DRIVER + "\r\nTRCall=TestDownload\r\nTRAbort=TestAbort\r\n");
+    AbortHook = &AbortBuiltIn;   // as while a transfer with an abort runs
+    form->ShowProgress("Downloading prog.bin...");
+    ProgForm->grab().save(QString(CORVANE_ARTIFACT_DIR) + "/tarsel-progress-before-transfer.png");
+    form->HideProgress();
+    AbortHook = nullptr;
+    paints.labels.clear();
+    download(program());
+
+    ASSERT_FALSE(paints.labels.isEmpty());
+    EXPECT_EQ(paints.labels.first(), "");   // before the driver reported anything
+    EXPECT_EQ(lastLog(), "  OK: Download completed");
+}

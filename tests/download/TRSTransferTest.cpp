@@ -158,13 +158,16 @@ TEST_F(TransferTest, AFileWithoutTheWholeImageFailsBeforeAnythingIsSent)
 {
     dir.write("short.bin", ProgramImage(131071));
     dir.write("mtr.bin", ProgramImage(458751));   // enough for the block protocol, one byte short for MTR
+    dir.write("tiny.bin", ProgramImage(1000));    // ends before the first block that MTR sends
     std::filesystem::create_directory(dir.file("folder.bin"));   // opens, but cannot be read
     struct Row {
         std::string file, keys, warning;
     };
+    const std::string beyond = "Read beyond end of file: " + dir.file("");
     const Row rows[] = {
-        {"short.bin", "", "Read beyond end of file"},
-        {"mtr.bin", "TRDLL=QUENAX.DLL\r\n", "Read beyond end of file"},
+        {"short.bin", "", beyond + "short.bin has 131071 bytes, the block protocol needs 131072"},
+        {"mtr.bin", "TRDLL=QUENAX.DLL\r\n", beyond + "mtr.bin has 458751 bytes, the MTR protocol needs 458752"},
+        {"tiny.bin", "TRDLL=QUENAX.DLL\r\n", beyond + "tiny.bin has 1000 bytes, the MTR protocol needs 458752"},
         {"folder.bin", "", "Is a directory"},
     };
     for (const Row &row : rows) {
