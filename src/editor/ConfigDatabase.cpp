@@ -117,6 +117,7 @@ TDBFile::TDBFile(const std::string &path) : path_(path)
             throw EInOutError(EWOULDBLOCK, "The configuration database " + path_ + " is in use by another program.");
         }
     } while (!StillNamed());
+    RemoveAbandonedTemporaries(path_);   // of a program killed while it stored
     Resync();
 }
 

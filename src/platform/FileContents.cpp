@@ -1,6 +1,7 @@
 #include "FileContents.h"
 
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -66,12 +67,16 @@ bool finish(int fd, bool written)
     return error == 0;
 }
 
+constexpr std::string_view kTemporarySuffix = ".tmp";
+
 // A new file beside `target` that no one else has opened, created as any new file is (mode 0666 less the umask).
+// Its name is the target's, a dot, this process's id, "-", a number and ".tmp".
 int createTemporary(const std::string &target, std::string &name)
 {
     static std::atomic<unsigned> counter {0};
     for (int attempt = 0; attempt < 100; ++attempt) {
-        name = target + "." + std::to_string(::getpid()) + "-" + std::to_string(counter++) + ".tmp";
+        name = target + "." + std::to_string(::getpid()) + "-" + std::to_string(counter++);
+        name += kTemporarySuffix;
         const int fd = ::open(name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd >= 0 || errno != EEXIST) return fd;
     }
@@ -135,4 +140,21 @@ bool WriteFileAtomically(const std::string &path, std::string_view bytes, const 
         return false;
     }
     return true;
+}
+
+void RemoveAbandonedTemporaries(const std::string &path)
+{
+    const fs::path target = WriteTarget(path);
+    const std::string prefix = target.filename().string() + ".";
+    const fs::path folder = target.parent_path().empty() ? fs::path(".") : target.parent_path();
+    std::error_code ec;
+    for (const fs::directory_entry &entry : fs::directory_iterator(folder, ec)) {
+        const std::string name = entry.path().filename().string();
+        if (!name.starts_with(prefix) || !name.ends_with(kTemporarySuffix)) continue;
+        // The part between is "<process id>-<number>".
+        const std::string middle = name.substr(prefix.size(), name.size() - prefix.size() - kTemporarySuffix.size());
+        const std::size_t dash = middle.find('-');
+        if (dash == 0 || dash > 9 || middle.find_first_not_of("0123456789-") != std::string::npos) continue;
+        if (::kill(pid_t(std::stol(middle.substr(0, dash))), 0) != 0 && errno == ESRCH) fs::remove(entry.path(), ec);
+    }
 }

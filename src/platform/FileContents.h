@@ -26,4 +26,9 @@ bool WriteFileAtomically(const std::string &path, std::string_view bytes);
 // The same; `beforeRename` gets the new file, open for reading and writing and holding `bytes`, just before it
 // takes the target's place (it may keep a duplicate of the descriptor), and false from it leaves the target as it
 // was. A file rewritten in place is not shown to it.
-bool WriteFileAtomically(const std::string &path, std::string_view bytes, const std::function<bool(int fd)> &beforeRename);
+bool WriteFileAtomically(const std::string &path, std::string_view bytes,
+                         const std::function<bool(int fd)> &beforeRename);
+
+// Removes the temporary files that writes of `path` left behind in processes that have ended without finishing
+// (killed, or the machine stopped); those of running processes stay.
+void RemoveAbandonedTemporaries(const std::string &path);

@@ -133,7 +133,8 @@ TEST_F(AddOnTest, AProgramRunsWithTheWindowDisabledAndGetsItsArguments)
     EXPECT_TRUE(CommDM->ComPort.Open());
 
     item(1)->trigger();
-    EXPECT_EQ(ui.warnings(), std::vector<std::string> {"Couldn't launch  [NOPE]\r\nError 2 (No such file or directory)"});
+    EXPECT_EQ(ui.warnings(),
+              std::vector<std::string> {"Couldn't launch  [NOPE]\r\nError 2 (No such file or directory)"});
     EXPECT_TRUE(window->isEnabled());
 }
 
@@ -177,16 +178,19 @@ TEST_F(AddOnTest, ClosingTheWindowStopsWaitingForAProgramThatNeverEnds)
     QTimer watch, rescue;
     rescue.setSingleShot(true);
     QObject::connect(&watch, &QTimer::timeout, [&] {
-        if (window->statusBar()->currentMessage() != "Waiting for FOREVER to end; closing Corvane stops the wait" || dir.read("forever.pid").empty())
+        const QString status = window->statusBar()->currentMessage();
+        if (status != "Waiting for FOREVER to end; closing Corvane stops the wait" || dir.read("forever.pid").empty())
             return;
         watch.stop();
         shown = !window->isEnabled();
-        window->grab().save(QString(CORVANE_ARTIFACT_DIR) + "/corvane-waiting-for-add-on.png");   // for a person to look at
+        // A picture for a person to look at.
+        window->grab().save(QString(CORVANE_ARTIFACT_DIR) + "/corvane-waiting-for-add-on.png");
         window->close();
         rescue.start(20000);
     });
     // Should the close not end the wait, the program is ended, so that the test fails instead of hanging.
-    QObject::connect(&rescue, &QTimer::timeout, [&] { ::kill(pid_t(std::atoi(dir.read("forever.pid").c_str())), SIGKILL); });
+    const auto programId = [&] { return pid_t(std::atoi(dir.read("forever.pid").c_str())); };
+    QObject::connect(&rescue, &QTimer::timeout, [&] { ::kill(programId(), SIGKILL); });
     watch.start(10);
     item(0)->trigger();
     watch.stop();
@@ -200,7 +204,7 @@ TEST_F(AddOnTest, ClosingTheWindowStopsWaitingForAProgramThatNeverEnds)
     EXPECT_TRUE(PumpUntil([&] { return !ui.questions().empty(); }, std::chrono::seconds(10)));
     EXPECT_EQ(ui.questions(), std::vector<std::string> {"Exit Corvane?"});
 
-    const pid_t program = pid_t(std::atoi(dir.read("forever.pid").c_str()));
+    const pid_t program = programId();
     ASSERT_GT(program, 0);
     EXPECT_EQ(::kill(program, 0), 0) << "the program still runs";
     ::kill(program, SIGKILL);

@@ -63,7 +63,10 @@ protected:
         driver.reset();
     }
 
-    std::string notSaved() const { return "The settings were not saved.\rUnable to write to " + ini + ": Permission denied"; }
+    std::string notSaved() const
+    {
+        return "The settings were not saved.\rUnable to write to " + ini + ": Permission denied";
+    }
 
     testsupport::TempDir dir;
     testsupport::ScriptedUi ui;

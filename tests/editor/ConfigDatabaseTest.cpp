@@ -345,6 +345,8 @@ TEST_F(DBFileTest, AProgramKilledWhileChangingTheDatabaseLeavesItAsBeforeOrAfter
         serials = found;
     }
     EXPECT_GT(rounds_cut_off, 0);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1)
+        << "the new files of killed programs are gone once the database is opened again";
 }
 
 TEST_F(DBFileTest, AReadOnlyDatabaseIsNotOpenedEvenByTheSuperuser)

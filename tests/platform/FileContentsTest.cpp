@@ -7,6 +7,10 @@
 #include <sys/stat.h>
 
 #include <filesystem>
+#include <set>
+
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace fs = std::filesystem;
 using testsupport::RunAsUser;
@@ -169,4 +173,24 @@ TEST(FileContents, AWritableFileInAReadOnlyFolderIsSaved)
     ::chmod(dir.path().c_str(), 0755);
     EXPECT_EQ(dir.read("LOCKED.INI"), "old");
     EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), {}), 2) << "no temporary file left";
+}
+
+// What a killed writer left beside the file goes; what a running one writes, and every other file, stays.
+TEST(FileContents, TemporariesOfEndedWritersAreRemoved)
+{
+    TempDir dir;
+    const pid_t ended = ::fork();
+    if (ended == 0) ::_exit(0);
+    ASSERT_GT(ended, 0);
+    ::waitpid(ended, nullptr, 0);
+    const std::string dead = "CFGDB.DAT." + std::to_string(ended) + "-3.tmp";
+    const std::string alive = "CFGDB.DAT." + std::to_string(::getpid()) + "-0.tmp";
+    for (const std::string &name : {std::string("CFGDB.DAT"), dead, alive, std::string("CFGDB.DAT.x-1.tmp"),
+                                    std::string("OTHER.DAT." + std::to_string(ended) + "-1.tmp")})
+        dir.write(name, "x");
+    RemoveAbandonedTemporaries(dir.file("CFGDB.DAT"));
+    std::set<std::string> left;
+    for (const auto &entry : fs::directory_iterator(dir.path())) left.insert(entry.path().filename().string());
+    EXPECT_EQ(left, (std::set<std::string> {"CFGDB.DAT", alive, "CFGDB.DAT.x-1.tmp",
+                                            "OTHER.DAT." + std::to_string(ended) + "-1.tmp"}));
 }
