@@ -14,7 +14,16 @@ bool TCommDM::AutoConnect()
     const TLineSetting saved {ComPort.Baud(), ComPort.Parity(), ComPort.DataBits(), ComPort.StopBits()};
 
     SetLine(9600, TParity::pNone, 8, 1);
-    if (EnterHostCmd(kQuickTryTicks)) {
+    bool answered;
+    try {
+        answered = EnterHostCmd(kQuickTryTicks);
+    } catch (...) {
+        // A port that closed or was lost keeps the settings it had, for its next open.
+        SetLine(saved.Baud, saved.Parity, saved.DataBits, saved.StopBits);
+        UpdatePort();
+        throw;
+    }
+    if (answered) {
         UpdatePort();
         return true;
     }

@@ -190,6 +190,8 @@ void TAutoForm::Scan()
         link_.ComPort.SetOpen(true);
     }
     for (const TLineSetting &s : AutoScanOrder(Settings.AutoBaud.data(), Settings.AutoBaudCount)) {
+        // A port closed or lost meanwhile ends the scan, nothing found; the caller's next step reports why.
+        if (!link_.ComPort.Open()) return;
         ShowSetting(s);
         bool answered = false;
         try {
@@ -208,6 +210,6 @@ void TAutoForm::Scan()
             found_ = true;
             return;
         }
-        if (Settings.AutoMode == 1) link_.ExitHostCmd(timeout);
+        if (Settings.AutoMode == 1 && link_.ComPort.Open()) link_.ExitHostCmd(timeout);
     }
 }

@@ -345,6 +345,7 @@ void TCommForm::ConnBtnClick()
     CommDM->EnableSpecialMenu(false);
     CommDM->Connected = false;
     try {
+        CommDM->ReopenLostPort();
         CommDM->InHostMode = false;
         CommDM->Connected = CommDM->EnterHostMode();
         const bool connected = CommDM->Connected;

@@ -42,7 +42,7 @@ void TCommDM::ComPortDeviceLost()
 {
     // The port has closed itself; an operation under way ends with the port's error at its next call.
     Connected = false;
-    AddLog("Device lost: " + ComPort.LostDevice(), true);
+    AddLog("Device lost: " + ComPort.LostDevice() + ". Plug the device in and press Connect", true);
     ShowStatus("Device lost!");
     UpdatePort();
 }
@@ -112,6 +112,11 @@ void TCommDM::ReleasePort()
                             !QuitRequested();
          ++ticks)
         DelayTicks(1, true);
+}
+
+void TCommDM::ReopenLostPort()
+{
+    if (!ComPort.LostDevice().empty() && ComPort.PortState() == TPortState::PortClosed) OpenPort();
 }
 
 void TCommDM::ApplyPortSettings()

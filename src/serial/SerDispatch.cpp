@@ -1,4 +1,5 @@
 #include "SerDispatch.h"
+#include "SerWindow.h"
 
 #include "SerErrno.h"
 
@@ -158,13 +159,15 @@ bool TSerBaseDispatcher::ClosePort()
         deviceOpen_ = false;
     }
     {
-        // Decided once, under the lock that a delivery takes to start.
+        // Decided once, under the lock that a delivery takes to start and to send. Only a handler that runs
+        // further up the GUI thread's stack keeps the buffers; a message merely queued is cancelled.
         std::lock_guard lock(triggerLock_);
-        if (dispatching_) {
+        if (dispatching_ && delivery_ && !delivery_->CancelUnlessRunning()) {
             closePending_ = true;
             RequestThreadStop();
             return true;
         }
+        killThreads_ = true;
     }
     ReleaseBuffers();
     return false;

@@ -20,6 +20,7 @@
 #include <vector>
 
 class TSerCustomComPort;
+class TSerDelivery;
 class TSerWindow;
 
 // Result codes of dispatcher operations.
@@ -100,7 +101,8 @@ public:
 
     // Opening and closing.
     int32_t OpenPort(const TSerOpenParams &params);
-    // Closes the device; true when a delivery is in progress and the buffers are released once it ends.
+    // Closes the device; true when a delivery's handler is running and the buffers are released once it ends. A
+    // delivery whose message is only queued is cancelled and does not hold the close up.
     bool ClosePort();
     int32_t SizeQueues(uint32_t inSize, uint32_t outSize);
     bool DeviceOpen() const { return deviceOpen_; }
@@ -276,8 +278,13 @@ private:
     // string wait, another delivery or a close holds the dispatching flag. A refused trigger is left as it was,
     // so that it fires once the flag is free.
     bool BeginDelivery(std::vector<TSerWindow *> &windows);
-    // Without the trigger lock: sends the message to the windows of a begun delivery and ends it.
-    bool DeliverTrigger(const std::vector<TSerWindow *> &windows, uint32_t message, uint32_t wParam, uint32_t value);
+    // Without the trigger lock: sends the message to the windows of a begun delivery and ends it. `handled` is
+    // false when no window began to handle it (its time-out passed, or a close cancelled it): the caller then
+    // re-arms the trigger, which fires again at its next check.
+    bool DeliverTrigger(const std::vector<TSerWindow *> &windows, uint32_t message, uint32_t wParam, uint32_t value,
+                        bool &handled);
+    // Under the trigger lock: re-arms the timer or status trigger of a message that was never handled.
+    void ReArmUndelivered(uint32_t message, int32_t handle);
 
     // Trace and log; while they are off an event costs one test.
     void Trace(char kind, const uint8_t *bytes, uint32_t count)
@@ -347,10 +354,12 @@ private:
     bool handlerServiceNeeded_ = false;
     bool handlerDeleted_ = false;
     bool dispatching_ = false;
+    std::shared_ptr<TSerDelivery> delivery_;   // the message of a delivery on its way to a window
     bool statusHit_ = false;
     // Places in the input stream (not ring indices, which a full ring makes ambiguous); dispatcher thread.
     uint64_t scanPos_ = 0;     // the next byte the data triggers have to see
     uint64_t notifyPos_ = 0;   // the scan position at the last avail message
+    bool dataUndelivered_ = false;   // an avail or data message was never handled: checked again at the next tick
 
     // Trace and log (trigger lock; whether they are on is also read without it).
     TSerRecording<TSerTraceRing> trace_;

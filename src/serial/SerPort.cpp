@@ -61,6 +61,8 @@ uint32_t SWFlowBits(TSWFlowOptions options)
 
 } // namespace
 
+std::function<void()> TSerCustomComPort::CloseHook;
+
 TSerCustomComPort::TSerCustomComPort() = default;
 
 TSerCustomComPort::~TSerCustomComPort()
@@ -442,7 +444,6 @@ void TSerCustomComPort::InitPort()
 
 void TSerCustomComPort::DoOpen()
 {
-    lostDevice_.clear();
     if (tapiMode_ != TTapiMode::tmOn)
         PromptForPortIfNeeded();
     dispatcher_ = CreateDispatcher();
@@ -483,6 +484,7 @@ void TSerCustomComPort::DoOpen()
         throw;
     }
     open_ = true;
+    lostDevice_.clear();
     if (!notifyWindow_)
         notifyWindow_ = new TSerWindow([this](uint32_t message, uint32_t wParam, int32_t lParam) {
             WindowProc(message, wParam, lParam);
@@ -512,9 +514,12 @@ void TSerCustomComPort::DoClose()
     }
     portState_ = TPortState::PortShuttingDown;
     NotifyUsers(false);
+    if (CloseHook)
+        CloseHook();
+    // Saved once the device is closed: a trigger whose message the close cancelled is saved armed again.
+    const bool deferred = dispatcher_->ClosePort();
     dispatcher_->SaveTriggers(savedTriggers_);
     triggersSaved_ = true;
-    const bool deferred = dispatcher_->ClosePort();
     if (deferred || busyDepth_ > 0) {
         // Code further up the stack still uses the dispatcher: the close ends once that has returned.
         notifyWindow_->PostMessage(SerMsg::FinishClose, 0, dispatcher_->Handle() << 16);
@@ -569,6 +574,8 @@ TSerBaseDispatcher &TSerCustomComPort::RequireDispatcher()
     TSerBaseDispatcher *dispatcher = Dispatcher();
     if (!IsOpen() && !lostDevice_.empty())
         CheckException(this, SerCode::CommNotOpen, ": " + lostDevice_ + " was lost (it hung up or was unplugged)");
+    if (portState_ == TPortState::PortShuttingDown)
+        CheckException(this, SerCode::CommNotOpen, ": " + SerPortName(comNumber_) + " is closing");
     if (!dispatcher)
         CheckException(this, SerCode::CommNotOpen);
     return *dispatcher;
@@ -590,15 +597,11 @@ void TSerCustomComPort::GetLine(int32_t &baud, TParity &parity, uint16_t &dataBi
 
 bool TSerCustomComPort::CharReady()
 {
-    if (portState_ == TPortState::PortShuttingDown)
-        return false;
     return RequireDispatcher().CharReady();
 }
 
 char TSerCustomComPort::GetChar()
 {
-    if (portState_ == TPortState::PortShuttingDown)
-        return 0;
     uint8_t c = 0;
     const int32_t result = RequireDispatcher().GetChar(c);
     if (result != 0) {
@@ -610,15 +613,11 @@ char TSerCustomComPort::GetChar()
 
 void TSerCustomComPort::PutChar(char c)
 {
-    if (portState_ == TPortState::PortShuttingDown)
-        return;
     CheckException(this, RequireDispatcher().PutChar(uint8_t(c)));
 }
 
 void TSerCustomComPort::PutString(const std::string &s)
 {
-    if (portState_ == TPortState::PortShuttingDown)
-        return;
     CheckException(this, RequireDispatcher().PutBlock(s.data(), uint32_t(s.size())));
 }
 
@@ -639,9 +638,9 @@ void TSerCustomComPort::FlushOutBuffer()
 bool TSerCustomComPort::WaitForString(const std::string &s, int32_t timeout, bool yield, bool ignoreCase,
                                       const std::function<bool()> &stop)
 {
-    if (s.empty() || portState_ == TPortState::PortShuttingDown)
-        return true;
     TSerBaseDispatcher &dispatcher = RequireDispatcher();
+    if (s.empty())
+        return true;
     // No trigger is delivered while the wait reads the port itself; a close meanwhile is deferred. Both are
     // undone however the wait ends.
     ++busyDepth_;
@@ -668,7 +667,7 @@ bool TSerCustomComPort::WaitForString(const std::string &s, int32_t timeout, boo
     bool matched = false;
     for (;;) {
         if (!IsOpen())
-            return false;   // closed from an event handled meanwhile
+            return false;   // closed from an event handled meanwhile; the next call raises the port's error
         if (dispatcher.DeviceFailed() && !dispatcher.CharReady()) {
             LoseDevice();   // nothing more can come
             return false;

@@ -142,6 +142,10 @@ public:
     void SetOnPortOpened(TNotifyEvent handler) { onPortOpened_ = std::move(handler); }
     void SetOnPortClosing(TNotifyEvent handler) { onPortClosing_ = std::move(handler); }
 
+    // Runs on the GUI thread as each close is about to close the device; tests hold the GUI thread there while
+    // the dispatcher's threads go on.
+    static std::function<void()> CloseHook;
+
     TPortState PortState() const { return portState_; }
     // The port whose device failed while it was open ("COM17, /dev/ttyUSB0"): the port then closed itself, and
     // every I/O call raises ECommNotOpen naming it, until the port is opened again. Empty when none was lost.
@@ -155,7 +159,7 @@ public:
     // The dispatcher, or ECommNotOpen.
     TSerBaseDispatcher &RequireDispatcher();
 
-    // Input and output.
+    // Input and output. On a port that is closing, or whose device was lost, they raise ECommNotOpen saying so.
     bool CharReady();
     char GetChar();
     void PutChar(char c);
@@ -164,7 +168,8 @@ public:
     void FlushOutBuffer();
     // Waits until the received bytes end with s (or the time-out in ticks passes); reads the bytes itself,
     // reporting each to the wait-character event. With yield the GUI keeps running meanwhile, and a stop
-    // condition that comes true meanwhile ends the wait as a time-out does.
+    // condition that comes true meanwhile ends the wait as a time-out does; so does a port closed or lost
+    // meanwhile.
     bool WaitForString(const std::string &s, int32_t timeout, bool yield, bool ignoreCase,
                        const std::function<bool()> &stop = {});
     uint32_t InBuffUsed();

@@ -171,9 +171,13 @@ void TSerBaseDispatcher::PeriodicCheck()
 {
     if (closePending_ || Dispatching())
         return;
+    bool dataUndelivered;
     {
         std::lock_guard lock(triggerLock_);
         statusHit_ = false;
+        dataUndelivered = std::exchange(dataUndelivered_, false);
+    }
+    while (dataUndelivered && !closePending_ && CheckDataTriggers()) {
     }
     bool any = false;
     for (;;) {

@@ -257,8 +257,9 @@ bool TSerBaseDispatcher::BeginDelivery(std::vector<TSerWindow *> &windows)
 }
 
 bool TSerBaseDispatcher::DeliverTrigger(const std::vector<TSerWindow *> &windows, uint32_t message, uint32_t wParam,
-                                        uint32_t value)
+                                        uint32_t value, bool &handled)
 {
+    handled = windows.empty();
     if (windows.empty())
         return true;
     const bool availMessage = message == SerMsg::Avail || message == SerMsg::Data;
@@ -275,7 +276,22 @@ bool TSerBaseDispatcher::DeliverTrigger(const std::vector<TSerWindow *> &windows
             std::lock_guard lock(inputLock_);
             availTaken_ = 0;
         }
-        window->SendMessageTimeout(message, wParam, lParam, DeliveryTimeoutMs, killThreads_);
+        std::shared_ptr<TSerDelivery> delivery;
+        {
+            // A close that found no message on its way has stopped the threads: nothing more is sent.
+            std::lock_guard lock(triggerLock_);
+            if (killThreads_) {
+                result = false;
+                break;
+            }
+            delivery = delivery_ = std::make_shared<TSerDelivery>();
+        }
+        if (window->SendMessageTimeout(message, wParam, lParam, DeliveryTimeoutMs, killThreads_, delivery))
+            handled = true;
+        {
+            std::lock_guard lock(triggerLock_);
+            delivery_.reset();
+        }
         {
             std::lock_guard lock(inputLock_);
             availMaxTaken_ = std::max(availMaxTaken_, uint32_t(availTaken_));
@@ -307,7 +323,23 @@ bool TSerBaseDispatcher::DeliverTrigger(const std::vector<TSerWindow *> &windows
         handlerDeleted_ = false;
         UpdateHandlerService(0);
     }
-    return result;
+    return result && handled;
+}
+
+void TSerBaseDispatcher::ReArmUndelivered(uint32_t message, int32_t handle)
+{
+    if (message == SerMsg::Timer) {
+        for (TTimerTrigger &trigger : timerTriggers_)
+            if (trigger.TriggerHandle == handle)
+                trigger.Active = true;   // its time is over: it fires at the next check
+        return;
+    }
+    for (TStatusTrigger &trigger : statusTriggers_)
+        if (trigger.TriggerHandle == handle) {
+            trigger.Armed = true;
+            if (trigger.Kind == StatusKind::OutSent)
+                outputSent_ = true;
+        }
 }
 
 bool TSerBaseDispatcher::MatchDataChar(TDataTrigger &trigger, uint8_t c)
@@ -394,11 +426,19 @@ bool TSerBaseDispatcher::CheckDataTriggers()
             if (!BeginDelivery(windows))
                 return false;
             const uint32_t before = uint32_t(upToMatch) - uint32_t(longest);
+            const uint64_t notified = notifyPos_;
             notifyPos_ = p;
             Log(LogType::Trigger, LogSub::Avail, before);
             lock.unlock();
-            result = DeliverTrigger(windows, SerMsg::Avail, before, 0);
+            bool handled;
+            result = DeliverTrigger(windows, SerMsg::Avail, before, 0, handled);
             lock.lock();
+            if (!handled) {
+                // Offered again, before the matched string, at the next check.
+                notifyPos_ = notified;
+                dataUndelivered_ = true;
+                return false;
+            }
         }
         // Matched triggers from the last to the first; the list may change while a delivery runs.
         for (size_t n = dataTriggers_.size(); n-- > 0;) {
@@ -411,8 +451,17 @@ bool TSerBaseDispatcher::CheckDataTriggers()
             const int32_t length = dataTriggers_[n].Length;
             Log(LogType::Trigger, LogSub::Data, uint32_t(handle));
             lock.unlock();
-            result = DeliverTrigger(windows, SerMsg::Data, uint32_t(handle), uint32_t(length));
+            bool handled;
+            result = DeliverTrigger(windows, SerMsg::Data, uint32_t(handle), uint32_t(length), handled);
             lock.lock();
+            if (!handled) {
+                // Still matched at the scan position: sent again at the next check.
+                for (TDataTrigger &trigger : dataTriggers_)
+                    if (trigger.TriggerHandle == handle)
+                        trigger.Matched = true;
+                dataUndelivered_ = true;
+                return false;
+            }
         }
         scanPos_ = p + 1;
         return result;
@@ -422,10 +471,18 @@ bool TSerBaseDispatcher::CheckDataTriggers()
     if (lengthTrigger_ != 0 && scanPos_ != notifyPos_ && unread >= lengthTrigger_) {
         if (!BeginDelivery(windows))
             return false;
+        const uint64_t notified = notifyPos_;
         notifyPos_ = scanPos_;
         Log(LogType::Trigger, LogSub::Avail, unread);
         lock.unlock();
-        return DeliverTrigger(windows, SerMsg::Avail, unread, 0);
+        bool handled;
+        const bool result = DeliverTrigger(windows, SerMsg::Avail, unread, 0, handled);
+        if (!handled) {
+            lock.lock();
+            notifyPos_ = notified;
+            dataUndelivered_ = true;
+        }
+        return result;
     }
     return false;
 }
@@ -442,7 +499,13 @@ bool TSerBaseDispatcher::CheckTimerTriggers()
             const int32_t handle = trigger.TriggerHandle;
             Log(LogType::Trigger, LogSub::Timer, uint32_t(handle));
             lock.unlock();
-            return DeliverTrigger(windows, SerMsg::Timer, uint32_t(handle), 0);
+            bool handled;
+            const bool result = DeliverTrigger(windows, SerMsg::Timer, uint32_t(handle), 0, handled);
+            if (!handled) {
+                lock.lock();
+                ReArmUndelivered(SerMsg::Timer, handle);
+            }
+            return result;
         }
     return false;
 }
@@ -484,7 +547,13 @@ bool TSerBaseDispatcher::CheckStatusTriggers()
         const int32_t handle = trigger.TriggerHandle;
         Log(LogType::Trigger, LogSub::Status, uint32_t(handle));
         lock.unlock();
-        return DeliverTrigger(windows, SerMsg::Status, uint32_t(handle), count);
+        bool handled;
+        const bool result = DeliverTrigger(windows, SerMsg::Status, uint32_t(handle), count, handled);
+        if (!handled) {
+            lock.lock();
+            ReArmUndelivered(SerMsg::Status, handle);
+        }
+        return result;
     }
     return false;
 }

@@ -10,13 +10,6 @@
 #include <string>
 #include <vector>
 
-struct TSerMessageEvent::Delivery {
-    enum State { Pending, Running, Done, Cancelled };
-    std::mutex mutex;
-    std::condition_variable changed;
-    State state = Pending;
-};
-
 namespace {
 
 // Posting and receiving pass through this lock, so that the hand-over of an event to the window's thread is
@@ -82,8 +75,20 @@ void ReleaseErrorReports()
     for (const std::string &text : reports) ShowErrorReport(text);
 }
 
+bool TSerDelivery::CancelUnlessRunning()
+{
+    std::lock_guard lock(mutex_);
+    if (state_ == Running)
+        return false;
+    if (state_ == Pending) {
+        state_ = Cancelled;
+        changed_.notify_all();
+    }
+    return true;
+}
+
 TSerMessageEvent::TSerMessageEvent(uint32_t message, uint32_t wParam, int32_t lParam,
-                                   std::shared_ptr<Delivery> delivery)
+                                   std::shared_ptr<TSerDelivery> delivery)
     : QEvent(QEvent::Type(message)), WParam(wParam), LParam(lParam), delivery(std::move(delivery))
 {
 }
@@ -101,18 +106,20 @@ TSerWindow::~TSerWindow()
 }
 
 bool TSerWindow::SendMessageTimeout(uint32_t message, uint32_t wParam, int32_t lParam, int timeoutMs,
-                                    const std::atomic<bool> &abort)
+                                    const std::atomic<bool> &abort, const std::shared_ptr<TSerDelivery> &delivery)
 {
-    auto delivery = std::make_shared<TSerMessageEvent::Delivery>();
     Post(this, new TSerMessageEvent(message, wParam, lParam, delivery));
     using Clock = std::chrono::steady_clock;
     const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
-    std::unique_lock lock(delivery->mutex);
-    while (delivery->state != TSerMessageEvent::Delivery::Done && !abort && Clock::now() < deadline)
-        delivery->changed.wait_for(lock, std::chrono::milliseconds(20));
-    if (delivery->state == TSerMessageEvent::Delivery::Pending)
-        delivery->state = TSerMessageEvent::Delivery::Cancelled;
-    return delivery->state == TSerMessageEvent::Delivery::Done;
+    std::unique_lock lock(delivery->mutex_);
+    const auto over = [&] {
+        return delivery->state_ == TSerDelivery::Done || delivery->state_ == TSerDelivery::Cancelled || abort;
+    };
+    while (!over() && Clock::now() < deadline)
+        delivery->changed_.wait_for(lock, std::chrono::milliseconds(20));
+    if (delivery->state_ == TSerDelivery::Pending)
+        delivery->state_ = TSerDelivery::Cancelled;
+    return delivery->state_ != TSerDelivery::Cancelled;
 }
 
 void TSerWindow::PostMessage(uint32_t message, uint32_t wParam, int32_t lParam)
@@ -128,19 +135,18 @@ void TSerWindow::customEvent(QEvent *event)
     auto *message = dynamic_cast<TSerMessageEvent *>(event);
     if (!message)
         return;
-    using Delivery = TSerMessageEvent::Delivery;
     if (const auto &delivery = message->delivery) {
-        std::lock_guard lock(delivery->mutex);
-        if (delivery->state == Delivery::Cancelled)
+        std::lock_guard lock(delivery->mutex_);
+        if (delivery->state_ == TSerDelivery::Cancelled)
             return;
-        delivery->state = Delivery::Running;
+        delivery->state_ = TSerDelivery::Running;
     }
     // An exception of a handler goes to the error report; it never crosses the event loop.
     if (!detached_)
         ReportErrors([&] { proc_(uint32_t(message->type()), message->WParam, message->LParam); });
     if (const auto &delivery = message->delivery) {
-        std::lock_guard lock(delivery->mutex);
-        delivery->state = Delivery::Done;
-        delivery->changed.notify_all();
+        std::lock_guard lock(delivery->mutex_);
+        delivery->state_ = TSerDelivery::Done;
+        delivery->changed_.notify_all();
     }
 }

@@ -6,9 +6,11 @@
 #include <QObject>
 
 #include <atomic>
+#include <condition_variable>
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
 
 // Shows `text` through the default error report on the GUI thread; callable from any thread.
@@ -17,15 +19,28 @@ void PostErrorReport(const std::string &text);
 // receiver, so that nothing of the library is left in the application (a host unloads the add-on library).
 void ReleaseErrorReports();
 
+// How far a message sent from another thread has got: queued, being handled, handled, or cancelled before its
+// handling began (it is then never handled).
+class TSerDelivery {
+public:
+    // Cancels the message while it is still queued; false while it is being handled.
+    bool CancelUnlessRunning();
+
+private:
+    friend class TSerWindow;
+    enum State { Pending, Running, Done, Cancelled };
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    State state_ = Pending;
+};
+
 class TSerMessageEvent : public QEvent {
 public:
-    struct Delivery;   // completion state of a send from another thread
-
-    TSerMessageEvent(uint32_t message, uint32_t wParam, int32_t lParam, std::shared_ptr<Delivery> delivery = {});
+    TSerMessageEvent(uint32_t message, uint32_t wParam, int32_t lParam, std::shared_ptr<TSerDelivery> delivery = {});
 
     const uint32_t WParam;
     const int32_t LParam;
-    const std::shared_ptr<Delivery> delivery;
+    const std::shared_ptr<TSerDelivery> delivery;
 };
 
 class TSerWindow : public QObject {
@@ -36,9 +51,10 @@ public:
     ~TSerWindow() override;
 
     // From another thread: has the message handled on the window's thread and waits until it was, the time-out
-    // passed or abort was set. True when it was handled; a message not yet started is then never handled.
+    // passed, abort was set or the delivery was cancelled. False when its handling never began: it is then
+    // cancelled for good.
     bool SendMessageTimeout(uint32_t message, uint32_t wParam, int32_t lParam, int timeoutMs,
-                            const std::atomic<bool> &abort);
+                            const std::atomic<bool> &abort, const std::shared_ptr<TSerDelivery> &delivery);
     // Queues the message for the window's thread.
     void PostMessage(uint32_t message, uint32_t wParam, int32_t lParam);
     // From now on messages are received and dropped.

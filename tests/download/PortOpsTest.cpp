@@ -100,7 +100,7 @@ TEST_F(PortOpsTest, TheFlushesDiscardWhatIsQueuedAndWhatCameIn)
     EXPECT_EQ(pty.read(300ms), "!");
 }
 
-TEST_F(PortOpsTest, DuringAClosingTheOperationsDoNothing)
+TEST_F(PortOpsTest, DuringAClosingASendFailsSayingSoAndTheFlushesDoNothing)
 {
     TSerCustomComPort port;
     port.SetComNumber(9);
@@ -109,13 +109,19 @@ TEST_F(PortOpsTest, DuringAClosingTheOperationsDoNothing)
     port.SetOnWaitChar([&](TSerCustomComPort &p, char) {
         p.SetOpen(false);   // inside the string wait the close is deferred
         EXPECT_EQ(p.PortState(), TPortState::PortShuttingDown);
-        p.PutChar('x');
+        try {
+            p.PutChar('x');
+            ADD_FAILURE() << "a byte sent on a closing port";
+        } catch (const ECommNotOpen &e) {
+            EXPECT_EQ(std::string(e.what()), "ie_NOpen - device not open: COM9, " + pty.devicePath() + " is closing");
+        }
+        EXPECT_THROW(p.WaitForString("b", 18, true, false), ECommNotOpen);
         p.FlushInBuffer();
         p.FlushOutBuffer();
         calledThrough = true;
     });
     pty.write("a");
-    port.WaitForString("b", 18, true, false);
+    EXPECT_FALSE(port.WaitForString("b", 18, true, false));
     EXPECT_TRUE(calledThrough);
     EXPECT_TRUE(PumpUntil([&] { return port.PortState() == TPortState::PortClosed; }, 2s));
     EXPECT_EQ(pty.read(100ms), "");

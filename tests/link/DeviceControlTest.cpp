@@ -1,6 +1,8 @@
 #include "LinkFixture.h"
 
 #include "FakeTtyDriver.h"
+#include "ModalDriver.h"
+#include "link/AutoScan.h"
 #include "link/DeviceControl.h"
 
 #include <QAction>
@@ -10,6 +12,9 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QToolButton>
+
+#include <filesystem>
+#include <thread>
 
 #include <sys/stat.h>
 
@@ -53,12 +58,35 @@ protected:
         EXPECT_FALSE(link->Connected);
         EXPECT_TRUE(form->body()->isEnabled());
         EXPECT_FALSE(link->OperationRunning);
-        const QString lost = "Device\u00B7lost:\u00B7COM1,\u00B7" + QString::fromStdString(pty.devicePath());
-        EXPECT_TRUE(logLines(*form).contains(lost)) << logLines(*form).join('|').toStdString();
+        EXPECT_TRUE(logLines(*form).contains(lostLine(pty.devicePath()))) << logLines(*form).join('|').toStdString();
+    }
+    static QString lostLine(const std::string &path)
+    {
+        return QString::fromStdString("Device lost: COM1, " + path + ". Plug the device in and press Connect")
+            .replace(' ', QChar(0xB7));
     }
     std::string lostError() const
     {
         return "ie_NOpen - device not open: COM1, " + pty.devicePath() + " was lost (it hung up or was unplugged)";
+    }
+    // Unplugs the reader as soon as it has received its first enter-host-mode command.
+    void unplugAtTheFirstEnter(QTimer &watch)
+    {
+        QObject::connect(&watch, &QTimer::timeout, [&] {
+            if (sim.count(SimKind::Enter) == 0) return;
+            watch.stop();
+            unplug();
+        });
+        watch.start(2);
+    }
+    void expectNotConnected()
+    {
+        EXPECT_FALSE(link->Connected);
+        EXPECT_EQ(form->DisplayPanel->text(), " NOT CONNECTED");
+        EXPECT_EQ(form->HostGroup->title(), "");
+        EXPECT_FALSE(form->GetCfgBtn->isEnabled());
+        EXPECT_TRUE(form->body()->isEnabled());
+        EXPECT_EQ(mainView.calls.back(), "EnableSpecialMenu(true)");
     }
 
     void openWindow()
@@ -179,7 +207,19 @@ TEST_F(CommFormTest, AConnectOnAPortThatCannotBeUsedShowsItIsNotConnected)
 {
     openWindow();
     form->ConnBtnClick();
-    link->ClosePort();
+    {
+        // The GUI thread is held up as the close begins, as on a loaded machine, while the reader sends a byte:
+        // the port's threads queue its message meanwhile, and the close must not wait for that message.
+        TSerCustomComPort::CloseHook = [this] {
+            pty.write("x");
+            std::this_thread::sleep_for(150ms);
+        };
+        struct Unhook {
+            ~Unhook() { TSerCustomComPort::CloseHook = nullptr; }
+        } unhook;
+        link->ClosePort();
+    }
+    EXPECT_EQ(link->ComPort.PortState(), TPortState::PortClosed);
     ui.clear();
     QMetaObject::invokeMethod(form->ConnBtn, "click");
     EXPECT_EQ(ui.warnings().size(), 1u);   // the port's error, through the default report
@@ -405,4 +445,95 @@ TEST_F(CommFormTest, ADeviceLostDuringAConfigurationDumpEndsTheConnectPromptly)
     expectPortShownClosed();
     EXPECT_EQ(ui.warnings(), std::vector<std::string> {lostError()});
     EXPECT_EQ(mainView.calls.back(), "EnableSpecialMenu(true)");   // no editor opened for a lost reader
+}
+
+TEST_F(CommFormTest, ADeviceLostDuringHostModeEntryShowsNotConnected)
+{
+    writeIni("[Misc]\nDefTimeout=8\n");
+    sim.setSilent(true);
+    openWindow();
+    QTimer watch;
+    unplugAtTheFirstEnter(watch);
+    QMetaObject::invokeMethod(form->ConnBtn, "click");
+    ASSERT_FALSE(driver);
+    expectNotConnected();
+    EXPECT_EQ(ui.warnings(), std::vector<std::string> {lostError()});
+    ASSERT_TRUE(PumpUntil([&] { return link->ComPort.PortState() == TPortState::PortClosed; }, 2s));
+    expectPortShownClosed();
+}
+
+TEST_F(CommFormTest, ADeviceLostDuringTheAutoConnectScanEndsItWithNothingFound)
+{
+    writeIni("[Misc]\nDefTimeout=8\nAutoBaud=9600,4800,2400\nAutoMode=1\n");   // slow: an exit after each try
+    sim.setSilent(true);
+    openWindow();
+    int scanResult = -1;
+    testsupport::OnModal<TAutoForm> user([&](TAutoForm &dialog) {
+        QObject::connect(&dialog, &QDialog::finished, [&](int result) { scanResult = result; });
+        QTimer::singleShot(100, &dialog, [this] { unplug(); });
+    });
+    QMetaObject::invokeMethod(form->ConnBtn, "click");
+    ASSERT_TRUE(user.ran());
+    ASSERT_FALSE(driver);
+    EXPECT_EQ(scanResult, QDialog::Rejected);   // nothing found
+    expectNotConnected();
+    EXPECT_EQ(ui.warnings(), std::vector<std::string> {lostError()});
+    EXPECT_EQ(form->PortGroup->title(), "Port: COM1,9600,N81");   // the settings it had, for the next open
+}
+
+TEST_F(CommFormTest, ADeviceLostJustBeforeTheQuickTryKeepsThePortsSettingsForTheNextOpen)
+{
+    writeIni("[Misc]\nDefTimeout=8\n");
+    sim.setSilent(true);
+    openWindow();
+    link->ComPort.SetBaud(19200);
+    QTimer watch;
+    QObject::connect(&watch, &QTimer::timeout, [&] {
+        if (sim.count(SimKind::Exit) < 2) return;   // the exit command that comes before the auto-connect
+        watch.stop();
+        unplug();
+    });
+    watch.start(2);
+    QMetaObject::invokeMethod(form->ConnBtn, "click");
+    ASSERT_FALSE(driver);
+    expectNotConnected();
+    EXPECT_EQ(ui.warnings(), std::vector<std::string> {lostError()});
+    EXPECT_EQ(link->ComPort.Baud(), 19200);
+}
+
+TEST_F(CommFormTest, AfterTheDeviceIsPluggedInAgainConnectReadsTheConfigurationWithoutARestart)
+{
+    // The port names its device by a link, as the stable names of serial devices do; the device comes back as
+    // another node behind the same name.
+    const std::string name = dir.file("ttyReader");
+    std::filesystem::create_symlink(pty.devicePath(), name);
+    setenv("SERIAL_COM1", name.c_str(), 1);
+    openWindow();
+    form->ConnBtnClick();
+    ASSERT_TRUE(link->Connected);
+    unplug();
+    ASSERT_TRUE(PumpUntil([&] { return link->ComPort.PortState() == TPortState::PortClosed; }, 2s));
+    EXPECT_TRUE(logLines(*form).contains(lostLine(name))) << logLines(*form).join('|').toStdString();
+
+    // Not back yet: the open fails, and the port stays lost for the next try.
+    std::filesystem::remove(name);
+    ui.clear();
+    QMetaObject::invokeMethod(form->ConnBtn, "click");
+    expectNotConnected();
+    EXPECT_EQ(ui.warnings().size(), 1u);
+    EXPECT_EQ(link->ComPort.LostDevice(), "COM1, " + name);
+
+    testsupport::Pty pluggedIn;
+    std::filesystem::create_symlink(pluggedIn.devicePath(), name);
+    testsupport::ReaderSimGuiDriver reader(sim, pluggedIn.masterFd());
+    ui.clear();
+    QMetaObject::invokeMethod(form->ConnBtn, "click");
+    EXPECT_TRUE(ui.log().empty());
+    EXPECT_TRUE(link->Connected);
+    EXPECT_EQ(sim.count(SimKind::Dump), 2);   // the configuration read again
+    EXPECT_EQ(tpl.GetConfiguration(), (ConfigRecords {readerRecord("AB", 0), readerRecord("AC", 1)}));
+    EXPECT_EQ(form->DisplayPanel->text(), " M100 V1.2");
+    EXPECT_TRUE(form->PortLed->Lit());
+    EXPECT_TRUE(link->ComPort.LostDevice().empty());
+    link->ClosePort();
 }

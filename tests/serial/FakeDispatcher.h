@@ -19,6 +19,8 @@ public:
     static bool CheckDataTriggers(TSerBaseDispatcher &d) { return d.CheckDataTriggers(); }
     static bool CheckTimerTriggers(TSerBaseDispatcher &d) { return d.CheckTimerTriggers(); }
     static bool CheckStatusTriggers(TSerBaseDispatcher &d) { return d.CheckStatusTriggers(); }
+    // What the dispatcher thread does at each tick.
+    static void PeriodicCheck(TSerBaseDispatcher &d) { d.PeriodicCheck(); }
     // What the dispatcher thread does when the device reports events.
     static void HandleDeviceEvent(TSerBaseDispatcher &d, uint32_t mask) { d.HandleDeviceEvent(mask); }
 };

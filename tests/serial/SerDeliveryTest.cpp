@@ -278,6 +278,91 @@ TEST(DeliveryPutOff, ATriggerThatAStringWaitPutsOffFiresOnceTheWaitEnds)
     }
 }
 
+TEST(DeliveryTimeOut, ATriggerWhoseMessageWasNeverHandledFiresAgainAtTheNextTick)
+{
+    // The GUI thread is busy for longer than a delivery may wait: the queued message is cancelled, and the trigger
+    // must not be used up by a message nobody got.
+    struct Case {
+        const char *what;
+        std::function<void(FakeDispatcher &)> arm;
+        bool arrival;   // fired by bytes that arrive, else by the tick
+        std::vector<uint32_t> messages;
+    };
+    const Case cases[] = {
+        {"timer",
+         [](FakeDispatcher &f) { f.SetTimerTrigger(f.AddTimerTrigger(), -1, true); }, false, {SerMsg::Timer}},
+        {"output sent",
+         [](FakeDispatcher &f) {
+             f.SetStatusTrigger(f.AddStatusTrigger(StatusKind::OutSent), 0, true);
+             f.PutChar('x');
+         },
+         false, {SerMsg::Status}},
+        {"bytes available",
+         [](FakeDispatcher &f) {
+             f.SetLengthTrigger(1);
+             f.input = {'a', 'b', 'c'};
+         },
+         true, {SerMsg::Avail}},
+        {"data with the bytes before it",
+         [](FakeDispatcher &f) {
+             f.RestoreTriggers(DataTriggerSet(1, "OK"));
+             f.input = {'a', 'b', 'O', 'K'};
+         },
+         true, {SerMsg::Avail, SerMsg::Data}},
+    };
+    struct Run {
+        FakeDispatcher f;
+        std::vector<uint32_t> messages;
+        std::string read;
+        std::unique_ptr<TSerWindow> window;
+    };
+    std::vector<std::unique_ptr<Run>> runs;
+    for (const Case &c : cases) {
+        auto run = std::make_unique<Run>();
+        ASSERT_EQ(run->f.OpenPort({}), 0);
+        Run &r = *run;
+        r.window = std::make_unique<TSerWindow>([&r](uint32_t msg, uint32_t wParam, int32_t lParam) {
+            r.messages.push_back(msg);
+            uint8_t byte;
+            const uint32_t offered = msg == SerMsg::Data ? uint32_t(lParam & 0xFFFF) : msg == SerMsg::Avail ? wParam : 0;
+            for (uint32_t n = 0; n < offered && r.f.GetChar(byte) == 0; ++n)
+                r.read += char(byte);
+        });
+        r.f.UpdateHandlerService(1);
+        r.f.RegisterWindowHandler(r.window.get());
+        c.arm(r.f);
+        runs.push_back(std::move(run));
+    }
+    // Every trigger fires while the GUI thread does not look at its events.
+    {
+        std::vector<std::thread> checks;
+        for (size_t i = 0; i < runs.size(); ++i)
+            checks.emplace_back([&, i] {
+                if (cases[i].arrival)
+                    TSerDispatcherProbe::HandleDeviceEvent(runs[i]->f, DevEvent::RxChar);
+                else
+                    TSerDispatcherProbe::PeriodicCheck(runs[i]->f);
+            });
+        for (std::thread &t : checks)
+            t.join();
+    }
+    PumpFor(50ms);
+    for (size_t i = 0; i < runs.size(); ++i)
+        EXPECT_TRUE(runs[i]->messages.empty()) << cases[i].what << ": a cancelled message was handled";
+    for (size_t i = 0; i < runs.size(); ++i) {
+        std::atomic<bool> finished = false;
+        std::thread tick([&] {
+            TSerDispatcherProbe::PeriodicCheck(runs[i]->f);
+            finished = true;
+        });
+        PumpUntil([&] { return finished.load(); }, 5s);
+        tick.join();
+        EXPECT_EQ(runs[i]->messages, cases[i].messages) << cases[i].what;
+    }
+    EXPECT_EQ(runs[2]->read, "abc");
+    EXPECT_EQ(runs[3]->read, "abOK");
+}
+
 TEST_F(DeliveryTest, StatusTriggersForOutputSentAndEmptyOutput)
 {
     const int32_t sent = d->AddStatusTrigger(StatusKind::OutSent);
@@ -362,6 +447,25 @@ TEST_F(DeliveryTest, CloseFromInsideAHandlerIsDeferred)
     EXPECT_TRUE(deferred);
     ASSERT_TRUE(PumpUntil([&] { return !d->ThreadsStarted(); }, 1s));
     d.reset();
+}
+
+TEST_F(DeliveryTest, AMessageStillQueuedDoesNotHoldUpACloseAndItsTriggerIsSavedArmed)
+{
+    const int32_t timer = d->AddTimerTrigger();
+    ASSERT_EQ(d->SetTimerTrigger(timer, -1, true), 0);
+    // The GUI thread does not look at its events: the timer's message stays queued.
+    const auto until = std::chrono::steady_clock::now() + 2s;
+    while (!d->Dispatching() && std::chrono::steady_clock::now() < until)
+        std::this_thread::sleep_for(1ms);
+    ASSERT_TRUE(d->Dispatching());
+    EXPECT_FALSE(d->ClosePort());   // closed at once, not deferred
+    EXPECT_FALSE(d->ThreadsStarted());
+    TTriggerSave saved;
+    d->SaveTriggers(saved);
+    ASSERT_EQ(saved.Timers.size(), 1u);
+    EXPECT_TRUE(saved.Timers[0].Active);   // fires after the next open
+    PumpFor(50ms);
+    EXPECT_EQ(Count(SerMsg::Timer), 0);   // the cancelled message is never handled
 }
 
 TEST_F(DeliveryTest, HungUpPeerEndsOnlyTheEventThread)

@@ -429,6 +429,23 @@ TEST_F(PortTest, ChangingThePortNumberWhileOpenKeepsTheTriggers)
     EXPECT_EQ(other.read(2s, 6), "on six");
 }
 
+TEST_F(PortTest, ATimerWhoseMessageACloseCancelledFiresAfterTheReopen)
+{
+    port.SetOpen(true);
+    int fired = 0;
+    port.SetOnTriggerTimer([&](TSerCustomComPort &, uint16_t) { ++fired; });
+    port.SetTimerTrigger(port.AddTimerTrigger(), -1, true);
+    // The GUI thread does not look at its events until the close: the timer's message is still queued then.
+    const auto until = std::chrono::steady_clock::now() + 2s;
+    while (!port.Dispatcher()->Dispatching() && std::chrono::steady_clock::now() < until)
+        std::this_thread::sleep_for(1ms);
+    ASSERT_TRUE(port.Dispatcher()->Dispatching());
+    port.SetOpen(false);
+    EXPECT_EQ(port.PortState(), TPortState::PortClosed);
+    port.SetOpen(true);
+    EXPECT_TRUE(PumpUntil([&] { return fired == 1; }, 2s));
+}
+
 TEST_F(PortTest, QuitRequestEndsAStringWaitAsFound)
 {
     port.SetOpen(true);
