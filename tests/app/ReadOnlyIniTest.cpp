@@ -19,6 +19,7 @@
 #include "model/HostCommands.h"
 #include "model/Settings.h"
 #include "model/SettingsModule.h"
+#include "serial/SerMisc.h"
 
 #include <QComboBox>
 #include <QLabel>
@@ -126,6 +127,7 @@ TEST_F(ReadOnlyIniTest, ActionsThatSaveTheSettingsCompleteAndSayOnceThatTheyAreN
 
     ui.answer(true);   // "Exit Corvane?"
     EXPECT_TRUE(window->close());
+    ClearQuitRequest();   // the program's end, which the close asked for, is not the next test's
     EXPECT_EQ(ui.warnings(), std::vector<std::string> {notSaved()});
     EXPECT_EQ(dir.read("CORVANE.INI"), before);
 }
