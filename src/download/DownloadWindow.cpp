@@ -57,6 +57,7 @@ QPushButton *CommandButton(const char *caption, bool enabled)
     auto *button = new QPushButton(caption);
     button->setEnabled(enabled);
     button->setFixedHeight(24);
+    button->setAutoDefault(false);   // the window has no default button: Enter starts nothing
     return button;
 }
 

@@ -5,6 +5,7 @@
 
 #include <QPushButton>
 #include <QScrollBar>
+#include <QTest>
 
 using namespace std::chrono_literals;
 using testsupport::LoaderKind;
@@ -319,5 +320,27 @@ TEST_F(ConnectTest, TheLogFollowsALineThatGrowsUnlessTheUserScrolledAway)
             form->AppendToLogLine(" .");
         EXPECT_GT(scroll->maximum(), before);
         EXPECT_EQ(scroll->value(), scrolledAway ? 0 : scroll->maximum()) << scrolledAway;
+    }
+}
+
+TEST_F(ConnectTest, EnterStartsNothingWhereverItIsPressed)
+{
+    for (const char *connect : {"NoConnect=0", "NoConnect=1"}) {   // Connect offered, or Download and recent files
+        writeDevice(Standard + connect + "\r\n");
+        openForm();
+        const QString statusBefore = form->Display->text();
+        const int logBefore = int(LogOf(*form).size());
+        for (QWidget *target : {static_cast<QWidget *>(form->LogMemo), static_cast<QWidget *>(form->MRUBtn),
+                                static_cast<QWidget *>(form->ConnBtn), static_cast<QWidget *>(form->DownLoadBtn),
+                                static_cast<QWidget *>(form->ExitBtn), static_cast<QWidget *>(form.get())})
+            for (Qt::Key key : {Qt::Key_Return, Qt::Key_Enter})
+                QTest::keyClick(target, key);
+        PumpFor(50ms);
+        EXPECT_TRUE(form->isVisible()) << connect;
+        EXPECT_EQ(form->Display->text(), statusBefore) << connect;
+        EXPECT_EQ(int(LogOf(*form).size()), logBefore) << connect;
+        EXPECT_TRUE(ui.dialogRequests().empty()) << connect;
+        EXPECT_TRUE(sim.receivedBytes().empty()) << connect;
+        form.reset();
     }
 }
