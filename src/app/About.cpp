@@ -1,6 +1,8 @@
 #include "About.h"
 
 #include "model/Edition.h"
+#include "platform/qt/DesignSize.h"
+#include "platform/qt/ScreenPlacement.h"
 
 #include <QDialogButtonBox>
 #include <QFrame>
@@ -88,7 +90,8 @@ TAboutBox::TAboutBox(QWidget *owner, uint8_t edition) : QDialog(owner)
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(panel);
     layout->addWidget(buttons);
-    setMinimumSize(394, 180);
+    FixDialogSize(*this, {394, 180});
+    CenterOnScreen(*this);
 }
 
 void ShowAboutBox(QWidget *owner)

@@ -10,6 +10,9 @@ TRadioGroup::TRadioGroup(const QString &title, const QStringList &items, int col
     : QGroupBox(title, parent), group_(new QButtonGroup(this))
 {
     auto *layout = new QGridLayout(this);
+    layout->setContentsMargins(6, 2, 6, 2);
+    layout->setVerticalSpacing(0);
+    layout->setHorizontalSpacing(4);
     const int rows = (int(items.size()) + columns - 1) / columns;
     for (int i = 0; i < items.size(); ++i) {
         auto *button = new QRadioButton(items[i]);

@@ -10,8 +10,10 @@
 #include "platform/Paths.h"
 #include "platform/Text.h"
 #include "platform/qt/Cp1252.h"
+#include "platform/qt/DesignSize.h"
 #include "platform/qt/ElidedLabel.h"
 #include "platform/qt/Guarded.h"
+#include "platform/qt/ScreenPlacement.h"
 #include "serial/SerPortList.h"
 
 #include <QCheckBox>
@@ -38,6 +40,7 @@ QLabel *header(const QString &text)
 {
     auto *label = new QLabel(text);
     label->setFrameStyle(QFrame::Panel | QFrame::Raised);
+    label->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
     QFont bold = label->font();
     bold.setBold(true);
     label->setFont(bold);
@@ -82,11 +85,13 @@ void TSetupForm::buildControls()
     // The device behind the chosen number, so that an adapter can be told by its name; under the port
     // settings, as wide as the dialog, for the long names of /dev/serial/by-id.
     PortDevice = new TElidedLabel;
-    (new QVBoxLayout(PortGroup))->addWidget(PortCombo);
+    auto *portLayout = new QVBoxLayout(PortGroup);
+    portLayout->setContentsMargins(6, 2, 6, 2);
+    portLayout->addWidget(PortCombo);
     connect(PortCombo, &QComboBox::currentTextChanged, this, [this] { ShowPortDevice(); });
     QStringList rates;
     for (int32_t rate : kBaudRates) rates << QString::number(rate);
-    BaudGrp = new TRadioGroup("Baud rate", rates, 2);
+    BaudGrp = new TRadioGroup("Baud rate", rates, 3);
     ParityGrp = new TRadioGroup("Parity", {"None", "Odd", "Even"});
     DataGrp = new TRadioGroup("Data bits", {"7", "8"});
     StopGrp = new TRadioGroup("Stop bits", {"1", "2"});
@@ -119,6 +124,7 @@ void TSetupForm::buildControls()
         hidden->hide();
 
     auto *port = new QGridLayout;
+    port->setSpacing(3);
     port->addWidget(PortGroup, 0, 0);
     port->addWidget(BaudGrp, 0, 1, 3, 1);
     port->addWidget(ParityGrp, 1, 0, 2, 1);
@@ -129,29 +135,34 @@ void TSetupForm::buildControls()
     tpl->addWidget(DefTplEd);
     tpl->addWidget(TplBtn);
     auto *texts = new QGridLayout;
+    texts->setVerticalSpacing(2);
     texts->addWidget(new QLabel("Customer Name"), 0, 0);
-    texts->addWidget(CustomerEd, 0, 1);
+    texts->addWidget(CustomerEd, 0, 1, 1, 3);
     texts->addWidget(new QLabel("Model Number"), 1, 0);
     texts->addWidget(ModelEd, 1, 1);
-    texts->addWidget(new QLabel("Serial Number"), 2, 0);
-    texts->addWidget(SerNumEd, 2, 1);
+    texts->addWidget(new QLabel("Serial Number"), 1, 2);
+    texts->addWidget(SerNumEd, 1, 3);
     auto *buttons = new QHBoxLayout;
     buttons->addWidget(TimeoutLabel, 1);
     buttons->addWidget(OkBtn);
     buttons->addWidget(cancelBtn);
     auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(4, 4, 4, 4);
+    layout->setSpacing(2);
     layout->addWidget(Header1);
     layout->addLayout(port);
     layout->addWidget(Header2);
     layout->addLayout(tpl);
     layout->addWidget(Header3);
     layout->addLayout(texts);
+    layout->addStretch();   // room the font's growth leaves over
     layout->addLayout(buttons);
 
     connect(TplBtn, &QPushButton::clicked, this, Guarded([this] { TplBtnClick(); }));
     connect(OkBtn, &QPushButton::clicked, this, &QDialog::accept);
     connect(cancelBtn, &QPushButton::clicked, this, &QDialog::reject);
-    setFixedSize(sizeHint().expandedTo(QSize(397, 309)));
+    FixDialogSize(*this, {397, 309});
+    CenterOnScreen(*this);
 }
 
 void TSetupForm::FormCreate()

@@ -1,5 +1,6 @@
 #include "DevicePicker.h"
 
+#include "platform/qt/DesignSize.h"
 #include "platform/qt/ScreenPlacement.h"
 #include "TarselSettings.h"
 #include "platform/qt/Cp1252.h"
@@ -17,12 +18,14 @@ TDevForm::TDevForm(QWidget *owner)
 {
     setWindowTitle("Select a device");
     ListBox = new QListWidget;
-    ListBox->setFixedSize(149, 129);
+    ListBox->setFixedSize(ScaledToFont(QSize(149, 129), *ListBox));
     ListBox->setSelectionMode(QAbstractItemView::SingleSelection);
     ListBox->viewport()->installEventFilter(this);
     OkBtn = new QPushButton("OK");
     OkBtn->setDefault(true);
     BitBtn1 = new QPushButton("Cancel");
+    ShrinkableToText(*OkBtn);
+    ShrinkableToText(*BitBtn1);
     auto *buttons = new QHBoxLayout;
     buttons->addWidget(OkBtn);
     buttons->addWidget(BitBtn1);
@@ -30,7 +33,7 @@ TDevForm::TDevForm(QWidget *owner)
     layout->setContentsMargins(4, 4, 4, 4);
     layout->addWidget(ListBox);
     layout->addLayout(buttons);
-    resize(157, 174);
+    FixDialogSize(*this, {157, 174});
     CenterOnScreen(*this);
     connect(OkBtn, &QPushButton::clicked, this, Guarded([this] { OkBtnClick(); }));
     connect(BitBtn1, &QPushButton::clicked, this, &QDialog::reject);

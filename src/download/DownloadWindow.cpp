@@ -144,7 +144,8 @@ void TTRSForm::buildControls()
     EraseBtn = CommandButton("&Erase", false);
     DownLoadBtn = CommandButton("&Download", false);
     MRUBtn = new TDropSpeedButton;
-    MRUBtn->setFixedSize(16, 24);
+    MRUBtn->setFixedSize(16, 32);
+    DownLoadBtn->setFixedHeight(MRUBtn->height());   // one piece with the button beside it
     MRUBtn->setToolTip("Recent downloads");
     MRUBtn->setAccessibleName("Recent downloads");
     MRUBtn->setEnabled(false);

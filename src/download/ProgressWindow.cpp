@@ -1,5 +1,6 @@
 #include "ProgressWindow.h"
 
+#include "platform/qt/DesignSize.h"
 #include "platform/qt/ScreenPlacement.h"
 #include "platform/Text.h"
 #include "platform/qt/FileNameText.h"
@@ -21,17 +22,18 @@ TProgForm::TProgForm(QWidget *owner) : QWidget(owner, Qt::Dialog | Qt::Customize
     setWindowTitle("Wait...");
     TitLabel = new QLabel;
     TitLabel->setAlignment(Qt::AlignCenter);
-    TitLabel->setFixedWidth(201);
+    TitLabel->setFixedWidth(ScaledToFont(201, *TitLabel));
     Bar = new QProgressBar;
     Bar->setRange(0, 100);
     Bar->setValue(0);
     Bar->setTextVisible(false);
     AbortBtn = new QPushButton("Abort");
     auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(8, 6, 8, 6);
     layout->addWidget(TitLabel, 0, Qt::AlignHCenter);
     layout->addWidget(Bar);
     layout->addWidget(AbortBtn, 0, Qt::AlignHCenter);
-    resize(218, 91);
+    FixDialogSize(*this, {218, 91});
     connect(AbortBtn, &QPushButton::clicked, this, Guarded([this] { AbortBtnClick(); }));
 }
 

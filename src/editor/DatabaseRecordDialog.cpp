@@ -46,6 +46,8 @@ TDBEditForm::TDBEditForm(QWidget *owner) : QDialog(owner)
     EscBtn = new QPushButton("Cancel", this);
 
     auto *grid = new QGridLayout(this);
+    grid->setContentsMargins(8, 6, 8, 6);
+    grid->setVerticalSpacing(4);
     const std::pair<const char *, QLineEdit *> fields[] = {
         {"Device", DevEdit}, {"Serial No.", SerEdit}, {"Author", Authedit}, {"Description", DescEdit}};
     int row = 0;

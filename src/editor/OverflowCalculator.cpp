@@ -53,6 +53,8 @@ TOverForm::TOverForm(QWidget *owner) : QDialog(owner)
 {
     buildControls();
     FormCreate();
+    FixDialogSize(*this, {308, 207});   // with the scanner types listed
+    CenterOnScreen(*this);
 }
 
 void TOverForm::buildControls()
@@ -186,9 +188,6 @@ void TOverForm::buildControls()
     }));
     connect(OkBtn, &QPushButton::clicked, this, &QDialog::accept);
     connect(CancelBtn, &QPushButton::clicked, this, &QDialog::reject);
-
-    FixDialogSize(*this, {308, 207});
-    CenterOnScreen(*this);
 }
 
 void TOverForm::FormCreate()
@@ -200,6 +199,7 @@ void TOverForm::FormCreate()
         DistGroup->setTitle("Reading distance");
     }
     for (const std::string &line : Settings.OverflowList) ScanCombo->addItem(FromCp1252(StrBefore(line, "=")));
+    ScanCombo->setMinimumWidth(std::max(ScanCombo->minimumWidth(), ScanCombo->sizeHint().width()));
     setText(MinCDEdit, RealToStr(OverMinCD, 0, true));
     setText(MaxCDEdit, RealToStr(OverMaxCD, 0, true));
     setText(XEdit, RealToStr(OverX, 1, true));

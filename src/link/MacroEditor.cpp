@@ -7,12 +7,13 @@
 #include "model/Settings.h"
 #include "platform/Text.h"
 #include "platform/qt/Cp1252.h"
+#include "platform/qt/DesignSize.h"
 #include "platform/qt/Guarded.h"
+#include "platform/qt/ScreenPlacement.h"
 
 #include <QComboBox>
 #include <QEvent>
 #include <QGridLayout>
-#include <QGuiApplication>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -20,10 +21,8 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QRegularExpressionValidator>
-#include <QScreen>
 #include <QSignalBlocker>
 #include <QVBoxLayout>
-#include <QWindow>
 
 namespace {
 
@@ -34,13 +33,16 @@ QPushButton *button(const char *caption, const char *hint = "")
     auto *b = new QPushButton(caption);
     b->setToolTip(hint);
     b->setAutoDefault(false);
+    ShrinkableToText(*b);
     return b;
 }
 
 QGroupBox *groupOf(const char *title, QWidget *content)
 {
     auto *group = new QGroupBox(title);
-    (new QVBoxLayout(group))->addWidget(content);
+    auto *layout = new QVBoxLayout(group);
+    layout->setContentsMargins(4, 2, 4, 4);
+    layout->addWidget(content);
     return group;
 }
 
@@ -55,7 +57,8 @@ TMacroForm::TMacroForm(QWidget *parent) : QDialog(parent)
         StopGrp->setTitle("ASCII Stop");
     }
     loadMacros();
-    resize(367, 201);
+    FixDialogSize(*this, {367, 201});
+    CenterOnScreen(*this);
 }
 
 void TMacroForm::buildControls()
@@ -74,6 +77,8 @@ void TMacroForm::buildControls()
     ChrCombo = new QComboBox;
     CmdGroup = new QGroupBox("Command");
     auto *cmd = new QGridLayout(CmdGroup);
+    cmd->setContentsMargins(4, 2, 4, 4);
+    cmd->setSpacing(3);
     cmd->addWidget(CmdEdit, 0, 0, 1, 2);
     cmd->addWidget(new QLabel("Special chars"), 1, 0);
     cmd->addWidget(ChrCombo, 1, 1);
@@ -84,24 +89,36 @@ void TMacroForm::buildControls()
 
     auto *rowButtons = new QHBoxLayout;
     for (QPushButton *b : {InsBtn, DelBtn, DefBtn}) rowButtons->addWidget(b);
+    auto *closing = new QHBoxLayout;
+    closing->addWidget(OkBtn);
+    closing->addWidget(CancelBtn);
     auto *left = new QVBoxLayout;
     left->addLayout(rowButtons);
     left->addWidget(McList, 1);
+    left->addLayout(closing);
     auto *serial = new QHBoxLayout;
     serial->addWidget(StartGrp);
     serial->addWidget(StopGrp);
-    auto *closing = new QHBoxLayout;
-    closing->addStretch();
-    closing->addWidget(OkBtn);
-    closing->addWidget(CancelBtn);
     auto *right = new QVBoxLayout;
     right->addWidget(NameGroup);
     right->addWidget(CmdGroup);
     right->addLayout(serial);
-    right->addLayout(closing);
+    right->addStretch();
+    // The byte lists are as wide as their longest name, not their longest item.
+    for (QComboBox *combo : {ChrCombo, StartCombo, StopCombo}) {
+        combo->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+        combo->setMinimumContentsLength(7);
+    }
+    McList->setMinimumWidth(1);
+    for (QBoxLayout *box : {static_cast<QBoxLayout *>(rowButtons), static_cast<QBoxLayout *>(left),
+                            static_cast<QBoxLayout *>(serial), static_cast<QBoxLayout *>(closing),
+                            static_cast<QBoxLayout *>(right)})
+        box->setSpacing(3);
     auto *layout = new QHBoxLayout(this);
-    layout->addLayout(left);
-    layout->addLayout(right, 1);
+    layout->setContentsMargins(6, 6, 6, 6);
+    layout->setSpacing(6);
+    layout->addLayout(left, 2);
+    layout->addLayout(right, 3);
 
     connect(McList, &QListWidget::currentRowChanged, this, Guarded([this] { McListClick(); }));
     connect(InsBtn, &QPushButton::clicked, this, Guarded([this] { InsBtnClick(); }));
@@ -118,13 +135,6 @@ bool TMacroForm::event(QEvent *e)
 {
     if (e->type() == QEvent::WindowActivate) ReportErrors([this] { FormActivate(); });
     return QDialog::event(e);
-}
-
-void TMacroForm::showEvent(QShowEvent *e)
-{
-    QDialog::showEvent(e);
-    const QRect screen = (windowHandle() ? windowHandle()->screen() : QGuiApplication::primaryScreen())->geometry();
-    move(screen.center() - rect().center());
 }
 
 void TMacroForm::loadMacros()

@@ -41,7 +41,6 @@ public:
 
 protected:
     bool event(QEvent *e) override;
-    void showEvent(QShowEvent *e) override;   // centred on the screen
 
 private:
     void buildControls();

@@ -1,6 +1,8 @@
 #include "SerPortSelectDialog.h"
 
 #include "SerPortList.h"
+#include "platform/qt/DesignSize.h"
+#include "platform/qt/ScreenPlacement.h"
 
 #include <QComboBox>
 #include <QFrame>
@@ -13,12 +15,13 @@ TComSelectForm::TComSelectForm(QWidget *parent) : QDialog(parent)
     setObjectName("ComSelectForm");
     setWindowTitle("Select Port");
     setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
-    setMinimumSize(220, 131);
 
     auto *bevel = new QFrame(this);
     bevel->setObjectName("Bevel1");
     bevel->setFrameShape(QFrame::StyledPanel);
     auto *bevelLayout = new QVBoxLayout(bevel);
+    bevelLayout->setContentsMargins(4, 3, 4, 3);
+    bevelLayout->setSpacing(2);
     Label1 = new QLabel("The configured serial port is not valid.", bevel);
     Label1->setObjectName("Label1");
     Label2 = new QLabel("Please choose another port.", bevel);
@@ -48,12 +51,16 @@ TComSelectForm::TComSelectForm(QWidget *parent) : QDialog(parent)
     buttons->addStretch();
     buttons->addWidget(AbortBtn);
     auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(6, 6, 6, 6);
+    layout->setSpacing(4);
     layout->addWidget(bevel);
     layout->addWidget(PortsComboBox);
     layout->addWidget(DeviceLabel);
     layout->addLayout(buttons);
 
     FormCreate();
+    FixDialogSize(*this, {220, 131});
+    CenterOnScreen(*this);
 }
 
 bool TComSelectForm::IsPortAvailable(int comNumber)

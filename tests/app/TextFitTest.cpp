@@ -137,7 +137,7 @@ void CheckTabs(CutTexts &cuts, const TTabRows &tabs)
     for (int i = 0; i < tabs.count(); ++i) cuts.check(tabs, tabs.tabText(i), bold, tabs.tabRect(i).size());
 }
 
-// Edits and drop-down lists are as high as a line of their text.
+// Edits are as high as a line of their text; drop-down lists show their whole current item.
 void CheckLineEdit(CutTexts &cuts, const QLineEdit &edit)
 {
     QStyleOptionFrame option;
@@ -156,8 +156,7 @@ void CheckComboBox(CutTexts &cuts, const QComboBox &combo)
     option.editable = false;
     const QRect room =
         combo.style()->subControlRect(QStyle::CC_ComboBox, &option, QStyle::SC_ComboBoxEditField, &combo);
-    cuts.check(combo, combo.currentText().isEmpty() ? "Xg" : combo.currentText(), combo.font(),
-               {QWIDGETSIZE_MAX, room.height()});
+    cuts.check(combo, combo.currentText().isEmpty() ? "Xg" : combo.currentText(), combo.font(), room.size());
 }
 
 void CheckCaption(CutTexts &cuts, const QMdiSubWindow &child)

@@ -1,12 +1,15 @@
 // Saves a picture of every window of the program and of the download library, with content, into a folder.
-// Usage: corvane_screenshots [folder]   (run with QT_QPA_PLATFORM=offscreen where there is no display)
+// Usage: corvane_screenshots [folder [points]]   (the application font at that size; run with
+// QT_QPA_PLATFORM=offscreen where there is no display)
 
+#include "AppFont.h"
 #include "WindowTour.h"
 
 #include <QApplication>
 #include <QDir>
 
 #include <iostream>
+#include <memory>
 
 int main(int argc, char **argv)
 {
@@ -15,6 +18,16 @@ int main(int argc, char **argv)
     if (!QDir().mkpath(folder)) {
         std::cerr << "cannot create " << folder.toStdString() << "\n";
         return 1;
+    }
+    std::unique_ptr<testsupport::AppFont> font;
+    if (argc > 2) {
+        bool number = false;
+        const double points = QString::fromLocal8Bit(argv[2]).toDouble(&number);
+        if (!number || points <= 0) {
+            std::cerr << "not a font size in points: " << argv[2] << "\n";
+            return 1;
+        }
+        font = std::make_unique<testsupport::AppFont>(points);
     }
     testsupport::WindowTour tour;
     if (!tour.connected()) {
