@@ -91,7 +91,7 @@ void TSetupForm::buildControls()
     connect(PortCombo, &QComboBox::currentTextChanged, this, [this] { ShowPortDevice(); });
     QStringList rates;
     for (int32_t rate : kBaudRates) rates << QString::number(rate);
-    BaudGrp = new TRadioGroup("Baud rate", rates, 3);
+    BaudGrp = new TRadioGroup("Baud rate", rates, 2);
     ParityGrp = new TRadioGroup("Parity", {"None", "Odd", "Even"});
     DataGrp = new TRadioGroup("Data bits", {"7", "8"});
     StopGrp = new TRadioGroup("Stop bits", {"1", "2"});
