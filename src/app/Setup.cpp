@@ -124,7 +124,8 @@ void TSetupForm::buildControls()
         hidden->hide();
 
     auto *port = new QGridLayout;
-    port->setSpacing(3);
+    port->setHorizontalSpacing(3);
+    port->setVerticalSpacing(1);
     port->addWidget(PortGroup, 0, 0);
     port->addWidget(BaudGrp, 0, 1, 3, 1);
     port->addWidget(ParityGrp, 1, 0, 2, 1);
@@ -147,8 +148,8 @@ void TSetupForm::buildControls()
     buttons->addWidget(OkBtn);
     buttons->addWidget(cancelBtn);
     auto *layout = new QVBoxLayout(this);
-    layout->setContentsMargins(4, 4, 4, 4);
-    layout->setSpacing(2);
+    layout->setContentsMargins(4, 3, 4, 3);
+    layout->setSpacing(1);
     layout->addWidget(Header1);
     layout->addLayout(port);
     layout->addWidget(Header2);
