@@ -3,7 +3,9 @@
 #include "model/Settings.h"
 #include "platform/ErrorReport.h"
 #include "platform/ScopedFlag.h"
+#include "serial/SerExcept.h"
 #include "serial/SerMisc.h"
+#include "serial/SerPortList.h"
 
 TCommDM *CommDM = nullptr;
 
@@ -15,6 +17,16 @@ constexpr std::size_t kMaxUnsolicitedLine = 16;   // a longer line is logged whe
 TParity parityOf(int32_t index)
 {
     return index >= 0 && index <= 4 ? TParity(index) : TParity::pNone;
+}
+
+// How the user chooses a port that has a device: where, and among which ports.
+std::string PortChoiceHint()
+{
+    std::string present;
+    for (int n : SerPresentPorts()) present += (present.empty() ? "" : ", ") + ("COM" + std::to_string(n));
+    if (present.empty()) return ". No serial port is present: plug in the reader's adapter, then choose its port in Setup";
+    return ". Ports present: " + present + ". Choose the reader's port in Setup, or type 0 as the port there to be "
+           "asked for it in the \"Select Port\" dialog each time the port opens";
 }
 
 } // namespace
@@ -89,7 +101,11 @@ void TCommDM::EnableSpecialMenu(bool enabled)
 
 void TCommDM::OpenPort()
 {
-    ComPort.SetOpen(true);
+    try {
+        ComPort.SetOpen(true);
+    } catch (const EBadId &e) {
+        throw EBadId(e.ErrorCode(), e.what() + PortChoiceHint());
+    }
     DeviceId = "";
     DeviceInfo = "";
     UpdatePort();

@@ -4,15 +4,19 @@
 #include "ReaderSimGuiDriver.h"
 #include "ScriptedUi.h"
 #include "TempDir.h"
+#include "ModalDriver.h"
 #include "app/MainWindow.h"
 #include "app/Program.h"
+#include "app/Setup.h"
 #include "link/ReaderLink.h"
 #include "link/DeviceControl.h"
 #include "link/TerminalWindow.h"
 #include "model/Settings.h"
 
+#include <QComboBox>
 #include <QMdiArea>
 #include <QPushButton>
+#include <QToolButton>
 #include <QTimer>
 #include <gtest/gtest.h>
 
@@ -45,6 +49,7 @@ protected:
     void SetUp() override
     {
         setenv("SERIAL_NO_DEFAULT_PORTS", "1", 1);
+        for (int n = 1; n <= 50; ++n) unsetenv(("SERIAL_COM" + std::to_string(n)).c_str());   // only this test's ports
         Settings = TCVSetup {};
         dir.write("dev/M100.TPL", kTemplate);
     }
@@ -107,7 +112,41 @@ TEST_F(ProgramTest, WithoutASerialDeviceOneErrorAndAUsableWindow)
     EXPECT_EQ(result, 0);
     EXPECT_TRUE(opened);
     EXPECT_EQ(ui.warnings(), std::vector<std::string> {"ie_BadId - Specified comport doesn't exist: COM1, " +
-                                                       dir.file("no-such-device")});
+                                                       dir.file("no-such-device") +
+                                                       ". No serial port is present: plug in the reader's adapter, "
+                                                       "then choose its port in Setup"});
+}
+
+TEST_F(ProgramTest, AtTheFirstStartAPortWithoutDeviceNamesThePortsPresentAndSetupChoosesOne)
+{
+    testsupport::Pty adapter;
+    testsupport::ReaderSim sim;
+    testsupport::ReaderSimGuiDriver driver(sim, adapter.masterFd());
+    setenv("SERIAL_COM1", dir.file("no-such-device").c_str(), 1);
+    setenv("SERIAL_COM3", adapter.devicePath().c_str(), 1);
+    bool chosen = false;
+    whenReady([&] {
+        if (!CommForm) return false;
+        EXPECT_EQ(ui.warnings(), std::vector<std::string> {
+                                     "ie_BadId - Specified comport doesn't exist: COM1, " + dir.file("no-such-device") +
+                                     ". Ports present: COM3. Choose the reader's port in Setup, or type 0 as the port "
+                                     "there to be asked for it in the \"Select Port\" dialog each time the port opens"});
+        testsupport::OnModal<TSetupForm> user([](TSetupForm &setup) {
+            setup.PortCombo->setCurrentIndex(setup.PortCombo->findText("COM3"));
+            setup.OkBtn->click();
+        });
+        ui.answer(true);   // "Update device control?"
+        MainForm->SetupBtn->click();
+        chosen = CommDM->ComPort.Open() && CommDM->ComPort.ComNumber() == 3;
+        ui.answer(true);   // "Exit Corvane?"
+        MainForm->close();
+        return true;
+    });
+    EXPECT_EQ(CorvaneMain(dir.file("corvane"), ""), 0);
+    unsetenv("SERIAL_COM3");
+    EXPECT_TRUE(chosen);
+    EXPECT_EQ(ui.warnings().size(), 1u);
+    EXPECT_NE(dir.read("CORVANE.INI").find("Port=3"), std::string::npos);
 }
 
 TEST_F(ProgramTest, ClosingWhileTheLinkWaitsIsPostponed)

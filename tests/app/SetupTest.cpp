@@ -316,6 +316,7 @@ TEST_F(SetupTest, ALongDeviceNameIsCutInTheMiddleAndAPortWithoutDeviceSaysSo)
     std::filesystem::create_symlink(com1.devicePath(), longName);
     setenv("SERIAL_COM1", longName.c_str(), 1);
     setenv("SERIAL_COM4", "/dev/ttyS29", 1);   // a path with nothing behind it; COM3 names no path at all
+    unsetenv("SERIAL_COM3");
     start("[Port]\r\nPort=1\r\n");
     for (const int pointSize : {0, 11}) {
         const QFont appFont = QApplication::font();
