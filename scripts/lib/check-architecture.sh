@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Checks ARCHITECTURE.md against the tree under src/:
 #   - every file has a line in the paragraph of its folder (CMakeLists.txt and files under res/ are left out);
-#   - every file a line names exists;
+#   - every file a line names exists, and so does every `folder/File.cpp` the text refers to (the walks);
 #   - every #include "..." of a source file reaches only its own folder or a folder its paragraph's
 #     "May include:" line names.
 # A folder's paragraph starts with a heading "### src/<folder>"; a file line is "- `Name.h`, `Name.cpp`: what
@@ -25,8 +25,16 @@ list_files() {
 }
 
 # The map as records: S <folder> <line> | M <folder> <allowed folders...> | F <folder> <name> <line>
+# | R <path> <line> for a source file the text refers to as `folder/File.cpp` (in the walks, for example).
 parse_doc() {
   awk '
+    folder == "" || !/^- `/ {
+      text = $0
+      while (match(text, /`[a-z]+(\/[a-z]+)*\/[A-Za-z0-9_]+\.(cpp|h|def|map)`/)) {
+        print "R", "src/" substr(text, RSTART + 1, RLENGTH - 2), NR
+        text = substr(text, RSTART + RLENGTH)
+      }
+    }
     /^#+ / {
       folder = ""
       if ($0 ~ /^### src\/[^ ]+[ \t]*$/) { folder = $2; sub(/\/+$/, "", folder); print "S", folder, NR }
@@ -53,7 +61,7 @@ parse_doc() {
 }
 
 declare -A folderLine allowed hasAllowed listedAt listedIn
-folders=()
+folders=() references=()
 problems=0
 report() { echo "$*" >&2; problems=$((problems + 1)); }
 
@@ -61,6 +69,7 @@ while read -r kind folder rest; do
   case $kind in
     S) folderLine[$folder]=$rest; folders+=("$folder"); allowed[$folder]=${allowed[$folder]-} ;;
     M) allowed[$folder]="$rest" hasAllowed[$folder]=1 ;;
+    R) references+=("$folder $rest") ;;
     F)
       name=${rest% *} line=${rest##* } path=$folder/$name
       if [ -n "${listedAt[$path]-}" ]; then
@@ -95,6 +104,14 @@ for path in "${!listedAt[@]}"; do
   [ -n "${exists[$path]-}" ] && continue
   folder=${listedIn[$path]}
   report "ARCHITECTURE.md:${listedAt[$path]} names \`${path#"$folder"/}\` under \"### $folder\", but $path does not exist (or is left out): take it off that line, or delete the line."
+done
+
+# Files the text refers to by folder and name, in a folder the map describes.
+for reference in "${references[@]}"; do
+  path=${reference% *} line=${reference##* }
+  [ -n "${folderLine[$(folder_of "$path")]-}" ] || continue
+  [ -n "${exists[$path]-}" ] && continue
+  report "ARCHITECTURE.md:$line refers to \`${path#src/}\`, but $path does not exist: name the file that holds it now."
 done
 
 # Files without a line: one suggested line per folder and file stem.

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# The architecture check on small trees: a correct map passes; a file without a line, a line naming a file that
-# does not exist, a forbidden include and a folder without its "May include:" line each fail, with a message
-# that names what to change.
+# The architecture check on small trees: a correct map passes; a file without a line, a line or a walk naming a
+# file that does not exist, a forbidden include and a folder without its "May include:" line each fail, with a
+# message that names what to change.
 # Usage: check-architecture-test.sh CHECKER
 set -uo pipefail
 
@@ -40,7 +40,8 @@ May include: low.
 - `High.cpp`: the high routine.
 
 ## A walk
-Names here, like `Gone.cpp`: are not checked.
+`High` calls `Low` (`low/Low.cpp`); names without a folder, like `Gone.cpp`: are not checked, nor are files
+outside the folders the map describes, like `tests/Test.cpp`.
 DOC
 }
 
@@ -77,6 +78,10 @@ expect "a folder without a paragraph fails" 1 'under a new heading "### src/new"
 make_tree
 rm src/low/Low.cpp
 expect "a line naming a missing file fails" 1 'ARCHITECTURE.md:8 names `Low.cpp` under "### src/low", but src/low/Low.cpp does not exist'
+
+make_tree
+sed -i 's#(`low/Low.cpp`)#(`low/Lower.cpp`)#' ARCHITECTURE.md
+expect "a walk naming a missing file fails" 1 'ARCHITECTURE.md:19 refers to `low/Lower.cpp`, but src/low/Lower.cpp does not exist'
 
 make_tree
 sed -i 's/^- `High.cpp`/- `High.cpp`, `Other.cpp`/' ARCHITECTURE.md
