@@ -1,5 +1,6 @@
 #include "AutoScan.h"
 
+#include "platform/qt/DesignSize.h"
 #include "platform/qt/ScreenPlacement.h"
 
 #include "ReaderLink.h"
@@ -115,7 +116,7 @@ TAutoForm::TAutoForm(TCommDM &link, QWidget *parent) : QDialog(parent), link_(li
     AbortBtn = new QPushButton(QStringLiteral("Abort"));
     connect(AbortBtn, &QPushButton::clicked, this, &TAutoForm::AbortBtnClick);
     layout->addWidget(AbortBtn, 0, Qt::AlignHCenter);
-    setFixedSize(QSize(145, 220).expandedTo(minimumSizeHint()));
+    FixDialogSize(*this, {145, 220});
     CenterOnScreen(*this);
 }
 
