@@ -180,6 +180,7 @@ bool TMainForm::LaunchProgramAndWait(const std::string &file, const std::string 
     statusBar()->showMessage(FromCp1252("Waiting for " + file + " to end; closing " + AppTitle + " stops the wait"));
     StopWaitingForAddOn = false;
     while (!StopWaitingForAddOn && !WaitProcess(pid, 100)) QCoreApplication::processEvents();
+    if (StopWaitingForAddOn) ReapWhenEnded(pid);
     statusBar()->clearMessage();
     return true;
 }

@@ -141,3 +141,11 @@ bool WaitProcess(int pid, int milliseconds)
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
 }
+
+void ReapWhenEnded(int pid)
+{
+    std::thread([pid] {
+        int status = 0;
+        while (::waitpid(pid_t(pid), &status, 0) < 0 && errno == EINTR) {}
+    }).detach();
+}

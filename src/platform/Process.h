@@ -23,3 +23,5 @@ std::vector<std::string> SplitArguments(const std::string &text);
 int StartProcess(const std::vector<std::string> &argv, int &pid);
 // Waits up to `milliseconds` for the process to end; true once it has ended (or cannot be waited for).
 bool WaitProcess(int pid, int milliseconds);
+// Collects the process when it ends, without waiting for it here, so that it leaves no zombie behind.
+void ReapWhenEnded(int pid);

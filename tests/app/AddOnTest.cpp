@@ -208,7 +208,9 @@ TEST_F(AddOnTest, ClosingTheWindowStopsWaitingForAProgramThatNeverEnds)
     ASSERT_GT(program, 0);
     EXPECT_EQ(::kill(program, 0), 0) << "the program still runs";
     ::kill(program, SIGKILL);
-    ::waitpid(program, nullptr, 0);
+    // Once it ends, the program is collected: no zombie is left while Corvane goes on.
+    EXPECT_TRUE(PumpUntil([&] { return ::kill(program, 0) != 0 && errno == ESRCH; }, std::chrono::seconds(10)))
+        << "the ended program was left as a zombie";
 }
 
 TEST_F(AddOnTest, AnAddOnWaitsForARunningOperation)
