@@ -43,25 +43,71 @@ SER_EVENT_SETTER(SetOnTriggerOutbuffUsed, TNotifyEvent, onTriggerOutbuffUsed_)
 SER_EVENT_SETTER(SetOnTriggerOutSent, TNotifyEvent, onTriggerOutSent_)
 #undef SER_EVENT_SETTER
 
-// Calls the event's handler, when one is assigned, with the port and the event's values.
-#define SER_EVENT_CALL(name, field, params, ...)                                                             \
-    void TSerCustomComPort::name params                                                                      \
-    {                                                                                                        \
-        if (field)                                                                                           \
-            field(*this __VA_OPT__(, ) __VA_ARGS__);                                                         \
-    }
-SER_EVENT_CALL(DoTrigger, onTrigger_, (uint16_t msg, uint16_t handle, uint16_t data), msg, handle, data)
-SER_EVENT_CALL(DoTriggerAvail, onTriggerAvail_, (uint16_t count), count)
-SER_EVENT_CALL(DoTriggerData, onTriggerData_, (uint16_t handle), handle)
-SER_EVENT_CALL(DoTriggerStatus, onTriggerStatus_, (uint16_t handle), handle)
-SER_EVENT_CALL(DoTriggerTimer, onTriggerTimer_, (uint16_t handle), handle)
-SER_EVENT_CALL(DoTriggerLineError, onTriggerLineError_, (uint16_t error, bool lineBreak), error, lineBreak)
-SER_EVENT_CALL(DoTriggerModemStatus, onTriggerModemStatus_, ())
-SER_EVENT_CALL(DoTriggerOutbuffFree, onTriggerOutbuffFree_, ())
-SER_EVENT_CALL(DoTriggerOutbuffUsed, onTriggerOutbuffUsed_, ())
-SER_EVENT_CALL(DoTriggerOutSent, onTriggerOutSent_, ())
-SER_EVENT_CALL(DoWaitChar, onWaitChar_, (char c), c)
-#undef SER_EVENT_CALL
+void TSerCustomComPort::DoTrigger(uint16_t msg, uint16_t handle, uint16_t data)
+{
+    if (onTrigger_)
+        onTrigger_(*this, msg, handle, data);
+}
+
+void TSerCustomComPort::DoTriggerAvail(uint16_t count)
+{
+    if (onTriggerAvail_)
+        onTriggerAvail_(*this, count);
+}
+
+void TSerCustomComPort::DoTriggerData(uint16_t handle)
+{
+    if (onTriggerData_)
+        onTriggerData_(*this, handle);
+}
+
+void TSerCustomComPort::DoTriggerStatus(uint16_t handle)
+{
+    if (onTriggerStatus_)
+        onTriggerStatus_(*this, handle);
+}
+
+void TSerCustomComPort::DoTriggerTimer(uint16_t handle)
+{
+    if (onTriggerTimer_)
+        onTriggerTimer_(*this, handle);
+}
+
+void TSerCustomComPort::DoTriggerLineError(uint16_t error, bool lineBreak)
+{
+    if (onTriggerLineError_)
+        onTriggerLineError_(*this, error, lineBreak);
+}
+
+void TSerCustomComPort::DoTriggerModemStatus()
+{
+    if (onTriggerModemStatus_)
+        onTriggerModemStatus_(*this);
+}
+
+void TSerCustomComPort::DoTriggerOutbuffFree()
+{
+    if (onTriggerOutbuffFree_)
+        onTriggerOutbuffFree_(*this);
+}
+
+void TSerCustomComPort::DoTriggerOutbuffUsed()
+{
+    if (onTriggerOutbuffUsed_)
+        onTriggerOutbuffUsed_(*this);
+}
+
+void TSerCustomComPort::DoTriggerOutSent()
+{
+    if (onTriggerOutSent_)
+        onTriggerOutSent_(*this);
+}
+
+void TSerCustomComPort::DoWaitChar(char c)
+{
+    if (onWaitChar_)
+        onWaitChar_(*this, c);
+}
 
 // ---- The hidden window ----
 

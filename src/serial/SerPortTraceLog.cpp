@@ -38,18 +38,19 @@ struct TSerCustomComPort::TraceLogChannel {
     TChannelOp pause;
 };
 
-// A record's fields and the dispatcher operations named after it (InitTracing, DumpTrace, ...).
-#define SER_CHANNEL(state, size, maxSize, name, hex, initChecked, Running, Record)                                    \
-    {&TSerCustomComPort::state,           &TSerCustomComPort::size,            maxSize,                               \
-     &TSerCustomComPort::name,            &TSerCustomComPort::hex,             initChecked,                           \
-     &TSerBaseDispatcher::Init##Running,  &TSerBaseDispatcher::Dump##Record,   &TSerBaseDispatcher::Append##Record,   \
-     &TSerBaseDispatcher::Clear##Running, &TSerBaseDispatcher::Abort##Running, &TSerBaseDispatcher::Resume##Running,  \
-     &TSerBaseDispatcher::Pause##Running}
-const TSerCustomComPort::TraceLogChannel TSerCustomComPort::TraceChannel =
-    SER_CHANNEL(tracing_, traceSize_, MaxTraceSize, traceName_, traceHex_, true, Tracing, Trace);
-const TSerCustomComPort::TraceLogChannel TSerCustomComPort::LogChannel =
-    SER_CHANNEL(logging_, logSize_, MaxLogSize, logName_, logHex_, false, Logging, Log);
-#undef SER_CHANNEL
+const TSerCustomComPort::TraceLogChannel TSerCustomComPort::TraceChannel {
+    &TSerCustomComPort::tracing_,      &TSerCustomComPort::traceSize_,     MaxTraceSize,
+    &TSerCustomComPort::traceName_,    &TSerCustomComPort::traceHex_,      true,
+    &TSerBaseDispatcher::InitTracing,  &TSerBaseDispatcher::DumpTrace,     &TSerBaseDispatcher::AppendTrace,
+    &TSerBaseDispatcher::ClearTracing, &TSerBaseDispatcher::AbortTracing,  &TSerBaseDispatcher::ResumeTracing,
+    &TSerBaseDispatcher::PauseTracing};
+
+const TSerCustomComPort::TraceLogChannel TSerCustomComPort::LogChannel {
+    &TSerCustomComPort::logging_,      &TSerCustomComPort::logSize_,       MaxLogSize,
+    &TSerCustomComPort::logName_,      &TSerCustomComPort::logHex_,        false,
+    &TSerBaseDispatcher::InitLogging,  &TSerBaseDispatcher::DumpLog,       &TSerBaseDispatcher::AppendLog,
+    &TSerBaseDispatcher::ClearLogging, &TSerBaseDispatcher::AbortLogging,  &TSerBaseDispatcher::ResumeLogging,
+    &TSerBaseDispatcher::PauseLogging};
 
 void TSerCustomComPort::SetChannelState(const TraceLogChannel &channel, TTraceLogState value)
 {
@@ -138,36 +139,72 @@ void TSerCustomComPort::RunChannel(const TraceLogChannel &channel, TChannelOp op
     this->*channel.state = state;
 }
 
-// The public operations of one record, named after it: InitTracing, DumpTrace, ... and InitLogging, DumpLog, ...
-#define SER_CHANNEL_OPERATIONS(channel, state, Running, Record)                                              \
-    void TSerCustomComPort::Init##Running(uint32_t size)                                                     \
-    {                                                                                                        \
-        StartChannel(channel, size);                                                                         \
-    }                                                                                                        \
-    void TSerCustomComPort::Dump##Record(const std::string &name, bool hex)                                  \
-    {                                                                                                        \
-        WriteChannel(channel, channel.dump, name, hex);                                                      \
-    }                                                                                                        \
-    void TSerCustomComPort::Append##Record(const std::string &name, bool hex)                                \
-    {                                                                                                        \
-        WriteChannel(channel, channel.append, name, hex);                                                    \
-    }                                                                                                        \
-    void TSerCustomComPort::Clear##Running()                                                                 \
-    {                                                                                                        \
-        RunChannel(channel, channel.clear, state);                                                           \
-    }                                                                                                        \
-    void TSerCustomComPort::Abort##Running()                                                                 \
-    {                                                                                                        \
-        RunChannel(channel, channel.abort, TTraceLogState::tlOff);                                           \
-    }                                                                                                        \
-    void TSerCustomComPort::Resume##Running()                                                                \
-    {                                                                                                        \
-        RunChannel(channel, channel.resume, TTraceLogState::tlOn);                                           \
-    }                                                                                                        \
-    void TSerCustomComPort::Pause##Running()                                                                 \
-    {                                                                                                        \
-        RunChannel(channel, channel.pause, TTraceLogState::tlPause);                                         \
-    }
-SER_CHANNEL_OPERATIONS(TraceChannel, tracing_, Tracing, Trace)
-SER_CHANNEL_OPERATIONS(LogChannel, logging_, Logging, Log)
-#undef SER_CHANNEL_OPERATIONS
+void TSerCustomComPort::InitTracing(uint32_t size)
+{
+    StartChannel(TraceChannel, size);
+}
+
+void TSerCustomComPort::DumpTrace(const std::string &name, bool hex)
+{
+    WriteChannel(TraceChannel, TraceChannel.dump, name, hex);
+}
+
+void TSerCustomComPort::AppendTrace(const std::string &name, bool hex)
+{
+    WriteChannel(TraceChannel, TraceChannel.append, name, hex);
+}
+
+void TSerCustomComPort::ClearTracing()
+{
+    RunChannel(TraceChannel, TraceChannel.clear, tracing_);
+}
+
+void TSerCustomComPort::AbortTracing()
+{
+    RunChannel(TraceChannel, TraceChannel.abort, TTraceLogState::tlOff);
+}
+
+void TSerCustomComPort::ResumeTracing()
+{
+    RunChannel(TraceChannel, TraceChannel.resume, TTraceLogState::tlOn);
+}
+
+void TSerCustomComPort::PauseTracing()
+{
+    RunChannel(TraceChannel, TraceChannel.pause, TTraceLogState::tlPause);
+}
+
+void TSerCustomComPort::InitLogging(uint32_t size)
+{
+    StartChannel(LogChannel, size);
+}
+
+void TSerCustomComPort::DumpLog(const std::string &name, bool hex)
+{
+    WriteChannel(LogChannel, LogChannel.dump, name, hex);
+}
+
+void TSerCustomComPort::AppendLog(const std::string &name, bool hex)
+{
+    WriteChannel(LogChannel, LogChannel.append, name, hex);
+}
+
+void TSerCustomComPort::ClearLogging()
+{
+    RunChannel(LogChannel, LogChannel.clear, logging_);
+}
+
+void TSerCustomComPort::AbortLogging()
+{
+    RunChannel(LogChannel, LogChannel.abort, TTraceLogState::tlOff);
+}
+
+void TSerCustomComPort::ResumeLogging()
+{
+    RunChannel(LogChannel, LogChannel.resume, TTraceLogState::tlOn);
+}
+
+void TSerCustomComPort::PauseLogging()
+{
+    RunChannel(LogChannel, LogChannel.pause, TTraceLogState::tlPause);
+}
