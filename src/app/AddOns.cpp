@@ -124,7 +124,7 @@ void TMainForm::SpecialItemClick(QAction *item)
 
 void TMainForm::RunAddOnLibrary(const std::string &file, const std::string &params)
 {
-    CommDM->ReleasePort();
+    CommDM->ClosePort();
     ScopedFlag running(AddOnRunning);
     try {
         const std::string text = Cut(ExpandParams(params), CV_ADDON_PARAMS_MAX);
@@ -145,7 +145,7 @@ void TMainForm::RunAddOnLibrary(const std::string &file, const std::string &para
 
 void TMainForm::RunAddOnProgram(const std::string &file, const std::string &params)
 {
-    CommDM->ReleasePort();
+    CommDM->ClosePort();
     ScopedFlag running(AddOnRunning);
     setEnabled(false);
     auto restore = [this] {

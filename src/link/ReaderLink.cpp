@@ -121,15 +121,6 @@ void TCommDM::ClosePort()
     UpdatePort();
 }
 
-void TCommDM::ReleasePort()
-{
-    ClosePort();
-    for (int32_t ticks = 0; ComPort.PortState() != TPortState::PortClosed && ticks < Settings.DefTimeout &&
-                            !QuitRequested();
-         ++ticks)
-        DelayTicks(1, true);
-}
-
 void TCommDM::ReopenLostPort()
 {
     if (!ComPort.LostDevice().empty() && ComPort.PortState() == TPortState::PortClosed) OpenPort();

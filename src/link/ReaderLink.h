@@ -51,9 +51,6 @@ public:
 
     void OpenPort();
     void ClosePort();
-    // Closes the port and waits, handling events, until its device is free for another program: a close asked
-    // for while received bytes await their delivery ends once they are delivered.
-    void ReleasePort();
     // Opens afresh a port whose device was lost: the same port number, the device found again by its path. When
     // it is still missing, the open's error is raised and the port stays lost.
     void ReopenLostPort();
