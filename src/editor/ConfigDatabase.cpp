@@ -204,7 +204,7 @@ void TDBFile::Replace(const std::string &records)
 {
     // The new file is locked before it takes the name, so that no other program gets it in between.
     int next = -1;
-    const bool ok = WriteFileAtomically(path_, records, [&next](int fd) {
+    const bool ok = ReplaceFile(path_, records, [&next](int fd) {
         next = ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
         return next >= 0 && ::flock(next, LOCK_EX | LOCK_NB) == 0;
     });
@@ -214,7 +214,7 @@ void TDBFile::Replace(const std::string &records)
         errno = error;
         Fail("Cannot write");
     }
-    if (next >= 0) {   // renamed over the old file, not rewritten in place
+    if (next >= 0) {
         ::close(fd_);
         fd_ = next;
     }

@@ -10,17 +10,33 @@
 #include <cstdio>
 #include <filesystem>
 #include <functional>
-#include <fstream>
-#include <iterator>
 
 namespace fs = std::filesystem;
 
+namespace {
+
+// The bytes of an open file from its start; nothing when a read fails.
+std::optional<std::string> readAll(int fd)
+{
+    std::string bytes;
+    char chunk[65536];
+    while (true) {
+        const ssize_t n = ::pread(fd, chunk, sizeof chunk, off_t(bytes.size()));
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) return std::nullopt;
+        if (n == 0) return bytes;
+        bytes.append(chunk, std::size_t(n));
+    }
+}
+
+} // namespace
+
 std::optional<std::string> ReadFileContents(const std::string &path)
 {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return std::nullopt;
-    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (in.bad()) return std::nullopt;
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return std::nullopt;
+    std::optional<std::string> bytes = readAll(fd);
+    ::close(fd);
     return bytes;
 }
 
@@ -46,10 +62,10 @@ bool IsReadOnlyFile(const std::string &path)
 
 namespace {
 
-bool writeAll(int fd, std::string_view bytes)
+bool writeAll(int fd, std::string_view bytes, off_t at = 0)
 {
     for (std::size_t done = 0; done < bytes.size();) {
-        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+        const ssize_t n = ::pwrite(fd, bytes.data() + done, bytes.size() - done, at + off_t(done));
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) return false;
         done += std::size_t(n);
@@ -94,23 +110,35 @@ void takeOwnershipAndMode(int fd, const struct stat &old)
     ::fchmod(fd, old.st_mode & 07777);
 }
 
-// Rewrites the file itself, for a file that may be written in a folder that may not.
+// Takes room for `bytes` in a file of `oldSize` bytes without changing what it holds; where the file system cannot
+// reserve room, the part past the old end is written first, at that end.
+bool makeRoom(int fd, std::string_view bytes, std::size_t oldSize)
+{
+    if (bytes.size() <= oldSize) return true;
+    if (::fallocate(fd, FALLOC_FL_KEEP_SIZE, 0, off_t(bytes.size())) == 0) return true;
+    return errno == EOPNOTSUPP && writeAll(fd, bytes.substr(oldSize), off_t(oldSize));
+}
+
+// Rewrites the file itself, for a file that may be written in a folder that may not. When the rewrite fails, the
+// old bytes and size are put back and errno tells why it failed.
 bool rewriteInPlace(const std::string &target, std::string_view bytes)
 {
-    const int fd = ::open(target.c_str(), O_WRONLY | O_CLOEXEC);
+    const int fd = ::open(target.c_str(), O_RDWR | O_CLOEXEC);
     if (fd < 0) return false;
-    const bool ok = writeAll(fd, bytes) && ::ftruncate(fd, off_t(bytes.size())) == 0;
+    const std::optional<std::string> old = readAll(fd);
+    if (!old) return finish(fd, false);
+    const bool ok = makeRoom(fd, bytes, old->size()) && writeAll(fd, bytes) &&
+                    ::ftruncate(fd, off_t(bytes.size())) == 0;
+    if (!ok) {
+        const int error = errno ? errno : EIO;
+        if (writeAll(fd, *old)) ::ftruncate(fd, off_t(old->size()));
+        errno = error;
+    }
     return finish(fd, ok);
 }
 
-} // namespace
-
-bool WriteFileAtomically(const std::string &path, std::string_view bytes)
-{
-    return WriteFileAtomically(path, bytes, [](int) { return true; });
-}
-
-bool WriteFileAtomically(const std::string &path, std::string_view bytes, const std::function<bool(int)> &beforeRename)
+bool writeWhole(const std::string &path, std::string_view bytes, const std::function<bool(int)> &beforeRename,
+                bool mayRewriteInPlace)
 {
     const std::string target = WriteTarget(path);
     if (IsReadOnlyFile(target)) {
@@ -124,7 +152,7 @@ bool WriteFileAtomically(const std::string &path, std::string_view bytes, const 
     const int fd = createTemporary(target, temp);
     if (fd < 0) {
         const int error = errno;
-        if (existed && (error == EACCES || error == EPERM) && ::access(target.c_str(), W_OK) == 0)
+        if (mayRewriteInPlace && existed && (error == EACCES || error == EPERM) && ::access(target.c_str(), W_OK) == 0)
             return rewriteInPlace(target, bytes);
         errno = error;
         return false;
@@ -140,6 +168,18 @@ bool WriteFileAtomically(const std::string &path, std::string_view bytes, const 
         return false;
     }
     return true;
+}
+
+} // namespace
+
+bool ReplaceFile(const std::string &path, std::string_view bytes, const std::function<bool(int)> &beforeRename)
+{
+    return writeWhole(path, bytes, beforeRename, false);
+}
+
+bool WriteFileAtomically(const std::string &path, std::string_view bytes)
+{
+    return writeWhole(path, bytes, [](int) { return true; }, true);
 }
 
 void RemoveAbandonedTemporaries(const std::string &path)

@@ -4,8 +4,11 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
 #include <sys/stat.h>
 
+#include <csignal>
+#include <cstring>
 #include <filesystem>
 #include <set>
 
@@ -173,6 +176,51 @@ TEST(FileContents, AWritableFileInAReadOnlyFolderIsSaved)
     ::chmod(dir.path().c_str(), 0755);
     EXPECT_EQ(dir.read("LOCKED.INI"), "old");
     EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), {}), 2) << "no temporary file left";
+}
+
+// A rewrite in place that fails leaves the file as it was and says why: room is taken before the first byte is
+// overwritten (written at the old end where the file system cannot reserve it), and the old bytes are put back
+// when the size limit, which no reservation foresees, is reached after the overwrite began.
+TEST(FileContents, AFailedRewriteInPlaceLeavesTheFileAsItWas)
+{
+    if (!testsupport::CanSwitchUser()) GTEST_SKIP() << "needs the superuser to mount and to act as an ordinary user";
+    struct Case {
+        const char *name;
+        const char *fileSystem;   // mounted on the folder, with the options; nullptr: the folder's own
+        const char *options;
+        rlim_t sizeLimit;         // of the writing process; 0: none
+        int error;
+    };
+    const Case cases[] = {
+        {"full disk", "tmpfs", "size=16k", 0, ENOSPC},
+        {"size limit after the overwrite began", nullptr, nullptr, 4096, EFBIG},
+        {"size limit where no room can be reserved", "ramfs", "", 4096, EFBIG},
+    };
+    const std::string old = std::string(4000, 'o') + "\nDownload=TARSEL.DLL $CFG\n";
+    const std::string longer(5000, 'n');
+    for (const Case &c : cases) {
+        TempDir dir;
+        if (c.fileSystem && !dir.mount(c.fileSystem, c.options))
+            GTEST_SKIP() << "cannot mount " << c.fileSystem << ": " << std::strerror(errno);
+        const std::string path = dir.write("A.INI", old);
+        if (c.sizeLimit == 0) dir.write("FILLER", std::string(16 * 1024, 'x'));   // takes the room that is left
+        ::chmod(path.c_str(), 0666);
+        ::chmod(dir.path().c_str(), 0755);   // no new file for an ordinary user
+        const auto save = [&](rlim_t limit) {
+            return RunAsUser(kNobody, [&] {
+                const rlimit size {limit, limit};
+                if (limit && (std::signal(SIGXFSZ, SIG_IGN) == SIG_ERR || ::setrlimit(RLIMIT_FSIZE, &size) != 0))
+                    return 254;
+                return WriteFileAtomically(path, longer) ? 0 : errno;
+            });
+        };
+        EXPECT_EQ(save(c.sizeLimit), c.error) << c.name;
+        EXPECT_TRUE(dir.read("A.INI") == old) << c.name << ": the file changed";
+        fs::remove(dir.path() / "FILLER");
+        EXPECT_EQ(save(0), 0) << c.name << ": saved once there is room";
+        EXPECT_TRUE(dir.read("A.INI") == longer) << c.name << ": not saved";
+        EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), {}), 1) << c.name << ": no temporary file left";
+    }
 }
 
 // What a killed writer left beside the file goes; what a running one writes, and every other file, stays.

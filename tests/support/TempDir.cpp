@@ -1,5 +1,7 @@
 #include "TempDir.h"
 
+#include <sys/mount.h>
+
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
@@ -16,6 +18,7 @@ TempDir::TempDir()
 
 TempDir::~TempDir()
 {
+    if (mounted_) ::umount2(path_.c_str(), MNT_DETACH);
     std::error_code ec;
     std::filesystem::permissions(path_, std::filesystem::perms::owner_all, std::filesystem::perm_options::add, ec);
     std::filesystem::remove_all(path_, ec);
@@ -27,6 +30,13 @@ std::string TempDir::write(const std::string &name, const std::string &bytes) co
     std::filesystem::create_directories(std::filesystem::path(p).parent_path());
     std::ofstream(p, std::ios::binary) << bytes;
     return p;
+}
+
+bool TempDir::mount(const char *type, const char *options)
+{
+    if (::mount(type, path_.c_str(), type, 0, options) != 0) return false;
+    mounted_ = true;
+    return true;
 }
 
 std::string TempDir::read(const std::string &name) const

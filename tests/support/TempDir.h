@@ -20,9 +20,13 @@ public:
     std::string write(const std::string &name, const std::string &bytes) const;
     // The bytes of a file in the folder ("" when it is missing).
     std::string read(const std::string &name) const;
+    // Mounts a file system on the folder, unmounted when the object goes; only the superuser may. False with errno
+    // telling why it was refused.
+    bool mount(const char *type, const char *options);
 
 private:
     std::filesystem::path path_;
+    bool mounted_ = false;
 };
 
 // Makes the folder the current directory for its lifetime.
