@@ -12,6 +12,7 @@
 #include <bit>
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
 #include <stdexcept>
 
 #include <fcntl.h>
@@ -202,7 +203,9 @@ std::string TDBFile::Records()
 
 void TDBFile::Replace(const std::string &records)
 {
-    // The new file is locked before it takes the name, so that no other program gets it in between.
+    // The new file is locked before it takes the name, so that no other program gets it in between. Changed in
+    // place, the records could be left half moved by a kill or a full disk: a folder that takes no new file refuses
+    // the change.
     int next = -1;
     const bool ok = ReplaceFile(path_, records, [&next](int fd) {
         next = ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
@@ -211,13 +214,17 @@ void TDBFile::Replace(const std::string &records)
     if (!ok) {
         const int error = errno;
         if (next >= 0) ::close(next);
+        const std::string folder = std::filesystem::path(WriteTarget(path_)).parent_path().string();
+        if ((error == EACCES || error == EPERM) && ::access(folder.empty() ? "." : folder.c_str(), W_OK) != 0) {
+            Resync();
+            throw EInOutError(error, "The configuration database " + path_ +
+                                         " was not changed: to insert or delete records, its folder must be writable.");
+        }
         errno = error;
         Fail("Cannot write");
     }
-    if (next >= 0) {
-        ::close(fd_);
-        fd_ = next;
-    }
+    ::close(fd_);
+    fd_ = next;
     Resync();
 }
 

@@ -94,7 +94,8 @@ public:
     // Removes record n; the later records move down by one and the file shrinks by one record.
     void DeleteRecord(int32_t n);
     // Both replace the whole file at once (a new file renamed over it), so that a program killed in the middle
-    // leaves the records as they were before or as they are after; a partial record at the end is dropped.
+    // leaves the records as they were before or as they are after; a partial record at the end is dropped. In a
+    // folder where no file may be created both are refused: the error says that the folder must be writable.
     // Stores the record at its place in key order; a record with the same key is replaced only when the
     // question "Overwrite?" is answered Yes.
     void Store(const CfgDbRecord &rec);

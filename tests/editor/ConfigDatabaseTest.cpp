@@ -1,6 +1,7 @@
 // The configuration database file: the record layout byte for byte, key order, storing, deleting, packing of the
 // command strings, and damaged input.
 
+#include "RunAsUser.h"
 #include "ScriptedUi.h"
 #include "TempDir.h"
 #include "common/BsTypes.h"
@@ -13,6 +14,8 @@
 
 #include <cmath>
 #include <csignal>
+#include <cstring>
+#include <functional>
 #include <filesystem>
 #include <limits>
 #include <optional>
@@ -200,6 +203,47 @@ TEST_F(DBFileTest, FailedWriteLeavesCountAndRecordsAsTheFileHasThem)
     EXPECT_EQ(dir.read("CFGDB.DAT"), before);
     EXPECT_EQ(SerialOf(db, 1), "B");
     EXPECT_EQ(SerialOf(db, 2), "C");
+}
+
+// In a folder where the user may create no file (a program folder shared read-only) an insert or a deletion could
+// only move the records in place, which a kill or a full disk leaves half done: both are refused with the reason
+// and change nothing, here on a full disk too; a record overwritten in its place is still stored.
+TEST_F(DBFileTest, InAFolderTheUserCannotWriteInsertsAndDeletesAreRefused)
+{
+    if (!testsupport::CanSwitchUser()) GTEST_SKIP() << "needs the superuser to mount and to act as an ordinary user";
+    testsupport::TempDir folder;
+    if (!folder.mount("tmpfs", "size=16k")) GTEST_SKIP() << "cannot mount tmpfs: " << std::strerror(errno);
+    ExeDir = folder.path().string();
+    {
+        TDBFile db;
+        db.Store(MakeRecord("B", kAt0900));
+        db.Store(MakeRecord("C", kAt0900));
+    }
+    ::chmod(folder.file("CFGDB.DAT").c_str(), 0666);
+    ::chmod(folder.path().c_str(), 0755);
+    folder.write("FILLER", std::string(16 * 1024, 'x'));   // takes the room that is left
+    const std::string before = folder.read("CFGDB.DAT");
+    const std::string refusal = "The configuration database " + folder.file("CFGDB.DAT") +
+                                " was not changed: to insert or delete records, its folder must be writable.";
+    const CfgDbRecord edited = MakeRecord("C", kAt0900, "Ann");
+    ui.answer(true);
+    const int result = testsupport::RunAsUser({65534, 65534, {}}, [&] {
+        TDBFile db;
+        const std::function<void()> changes[] = {[&] { db.Store(MakeRecord("A", kAt0900)); },
+                                                 [&] { db.DeleteRecord(1); }};
+        for (const auto &change : changes) {
+            try {
+                change();
+                return 1;
+            } catch (const EInOutError &e) {
+                if (e.what() != refusal || folder.read("CFGDB.DAT") != before) return 2;
+            }
+        }
+        db.Store(edited);   // "Overwrite?" Yes
+        return 0;
+    });
+    EXPECT_EQ(result, 0) << "1: a change was made, 2: not refused with the reason, or the file changed";
+    EXPECT_TRUE(folder.read("CFGDB.DAT") == before.substr(0, kDbRecordSize) + Bytes(edited));
 }
 
 // Two programs on one database: while the first has it open, the second is told that it is in use and stores

@@ -19,7 +19,7 @@ struct UserIds {
 bool CanSwitchUser();
 
 // Runs `action` in a child process under `user` and returns its result; -1 when the child could not take on the
-// user or did not end normally.
+// user or did not end normally (an exception too).
 int RunAsUser(const UserIds &user, const std::function<int()> &action);
 
 } // namespace testsupport
