@@ -42,6 +42,10 @@ bool MoveRecord(Io io, Byte *bytes, int32_t n)
     return true;
 }
 
+// Locks the open database against every other opening; false when another holds it. Where the file system has no
+// locks (ENOLCK, EOPNOTSUPP) the file stays unlocked.
+bool Lock(int fd) { return ::flock(fd, LOCK_EX | LOCK_NB) == 0 || errno != EWOULDBLOCK; }
+
 std::string Bytes(const CfgDbRecord &rec) { return std::string(rec.Bytes.begin(), rec.Bytes.end()); }
 
 } // namespace
@@ -111,8 +115,8 @@ TDBFile::TDBFile(const std::string &path) : path_(path)
             throw EInOutError(error, "Cannot open " + path_ + ": " + std::strerror(error));
         }
         // Held until the file is closed, so that no other program (nor another window) shifts records under the
-        // count and the cache. A file system without locks is used unlocked.
-        if (::flock(fd_, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK) {
+        // count and the cache.
+        if (!Lock(fd_)) {
             ::close(fd_);
             fd_ = -1;
             throw EInOutError(EWOULDBLOCK, "The configuration database " + path_ + " is in use by another program.");
@@ -209,7 +213,7 @@ void TDBFile::Replace(const std::string &records)
     int next = -1;
     const bool ok = ReplaceFile(path_, records, [&next](int fd) {
         next = ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
-        return next >= 0 && ::flock(next, LOCK_EX | LOCK_NB) == 0;
+        return next >= 0 && Lock(next);
     });
     if (!ok) {
         const int error = errno;

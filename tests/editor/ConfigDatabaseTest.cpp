@@ -14,6 +14,8 @@
 
 #include <cmath>
 #include <csignal>
+#include <cstddef>
+#include <cstdio>
 #include <cstring>
 #include <functional>
 #include <filesystem>
@@ -24,8 +26,12 @@
 #include <vector>
 #include <algorithm>
 
+#include <linux/filter.h>
+#include <linux/seccomp.h>
+#include <sys/prctl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -68,6 +74,20 @@ std::string GoldenRecord()
 }
 
 std::string SerialOf(TDBFile &db, int n) { return db.ReadRecord(n).Get(DbField::SerialNo); }
+
+// Makes every flock of this process fail with `error`, as on a file system without locks.
+void FailFileLocks(int error)
+{
+    sock_filter filter[] = {
+        BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, nr)),
+        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, __NR_flock, 0, 1),
+        BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ERRNO | unsigned(error)),
+        BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW),
+    };
+    const sock_fprog program {std::size(filter), filter};
+    if (::prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) != 0 || ::prctl(PR_SET_SECCOMP, SECCOMP_MODE_FILTER, &program) != 0)
+        ::_exit(3);
+}
 
 } // namespace
 
@@ -244,6 +264,33 @@ TEST_F(DBFileTest, InAFolderTheUserCannotWriteInsertsAndDeletesAreRefused)
     });
     EXPECT_EQ(result, 0) << "1: a change was made, 2: not refused with the reason, or the file changed";
     EXPECT_TRUE(folder.read("CFGDB.DAT") == before.substr(0, kDbRecordSize) + Bytes(edited));
+}
+
+// Where the file system has no locks (flock fails, as on NFS without its lock service), the database is opened
+// and changed unlocked.
+TEST_F(DBFileTest, WithoutFileLocksTheDatabaseIsChangedUnlocked)
+{
+    for (const int error : {ENOLCK, EOPNOTSUPP}) {
+        const pid_t child = ::fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            try {
+                FailFileLocks(error);
+                TDBFile db;
+                db.Store(MakeRecord("B", kAt0900));
+                db.Store(MakeRecord("A", kAt0900));
+                db.DeleteRecord(2);
+                ::_exit(db.Count() == 1 && SerialOf(db, 1) == "A" ? 0 : 1);
+            } catch (const EInOutError &e) {
+                std::fprintf(stderr, "%s\n", e.what());
+            }
+            ::_exit(2);
+        }
+        int status = 0;
+        ASSERT_EQ(::waitpid(child, &status, 0), child);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << std::strerror(error);
+        std::filesystem::remove(dir.file("CFGDB.DAT"));
+    }
 }
 
 // Two programs on one database: while the first has it open, the second is told that it is in use and stores
