@@ -15,7 +15,6 @@
 #include <cmath>
 #include <csignal>
 #include <cstddef>
-#include <cstdio>
 #include <cstring>
 #include <functional>
 #include <filesystem>
@@ -246,23 +245,21 @@ TEST_F(DBFileTest, InAFolderTheUserCannotWriteInsertsAndDeletesAreRefused)
     const std::string refusal = "The configuration database " + folder.file("CFGDB.DAT") +
                                 " was not changed: to insert or delete records, its folder must be writable.";
     const CfgDbRecord edited = MakeRecord("C", kAt0900, "Ann");
-    ui.answer(true);
-    const int result = testsupport::RunAsUser({65534, 65534, {}}, [&] {
-        TDBFile db;
-        const std::function<void()> changes[] = {[&] { db.Store(MakeRecord("A", kAt0900)); },
-                                                 [&] { db.DeleteRecord(1); }};
-        for (const auto &change : changes) {
-            try {
-                change();
-                return 1;
-            } catch (const EInOutError &e) {
-                if (e.what() != refusal || folder.read("CFGDB.DAT") != before) return 2;
-            }
+    const auto refused = [&](const std::function<void()> &change) {
+        try {
+            change();
+        } catch (const EInOutError &e) {
+            return e.what() == refusal && folder.read("CFGDB.DAT") == before;
         }
+        return false;
+    };
+    ui.answer(true);
+    EXPECT_EQ(testsupport::RunAsUser({65534, 65534, {}}, [&] {
+        TDBFile db;
+        if (!refused([&] { db.Store(MakeRecord("A", kAt0900)); }) || !refused([&] { db.DeleteRecord(1); })) return 1;
         db.Store(edited);   // "Overwrite?" Yes
         return 0;
-    });
-    EXPECT_EQ(result, 0) << "1: a change was made, 2: not refused with the reason, or the file changed";
+    }), 0) << "an insert or a deletion changed the file or was not refused with the reason";
     EXPECT_TRUE(folder.read("CFGDB.DAT") == before.substr(0, kDbRecordSize) + Bytes(edited));
 }
 
@@ -271,24 +268,14 @@ TEST_F(DBFileTest, InAFolderTheUserCannotWriteInsertsAndDeletesAreRefused)
 TEST_F(DBFileTest, WithoutFileLocksTheDatabaseIsChangedUnlocked)
 {
     for (const int error : {ENOLCK, EOPNOTSUPP}) {
-        const pid_t child = ::fork();
-        ASSERT_GE(child, 0);
-        if (child == 0) {
-            try {
-                FailFileLocks(error);
-                TDBFile db;
-                db.Store(MakeRecord("B", kAt0900));
-                db.Store(MakeRecord("A", kAt0900));
-                db.DeleteRecord(2);
-                ::_exit(db.Count() == 1 && SerialOf(db, 1) == "A" ? 0 : 1);
-            } catch (const EInOutError &e) {
-                std::fprintf(stderr, "%s\n", e.what());
-            }
-            ::_exit(2);
-        }
-        int status = 0;
-        ASSERT_EQ(::waitpid(child, &status, 0), child);
-        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << std::strerror(error);
+        EXPECT_EQ(testsupport::RunInChild([&] {
+            FailFileLocks(error);
+            TDBFile db;
+            db.Store(MakeRecord("B", kAt0900));
+            db.Store(MakeRecord("A", kAt0900));
+            db.DeleteRecord(2);
+            return db.Count() == 1 && SerialOf(db, 1) == "A" ? 0 : 1;
+        }), 0) << std::strerror(error);
         std::filesystem::remove(dir.file("CFGDB.DAT"));
     }
 }

@@ -18,8 +18,11 @@ struct UserIds {
 // Only the superuser can switch to another user.
 bool CanSwitchUser();
 
-// Runs `action` in a child process under `user` and returns its result; -1 when the child could not take on the
-// user or did not end normally (an exception too).
+// Runs `action` in a child process and returns its result (0 to 254); -1 when the child did not end normally, an
+// exception included.
+int RunInChild(const std::function<int()> &action);
+
+// The same under `user`; -1 also when the child could not take on the user.
 int RunAsUser(const UserIds &user, const std::function<int()> &action);
 
 } // namespace testsupport
