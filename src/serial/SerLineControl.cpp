@@ -117,6 +117,8 @@ int32_t TSerBaseDispatcher::ApplyLineSettings()
 {
     std::lock_guard lock(triggerLock_);
     const int32_t result = WriteLineSettings(lineSettings_);
+    if (result != 0)
+        ReadLineSettings(lineSettings_);   // what the line runs with: a refused write left it as it was
     lastBaud_ = lineSettings_.BaudRate;
     SetDTR(dtrOn_);
     if (!rs485_)

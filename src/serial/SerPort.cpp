@@ -116,49 +116,47 @@ void TSerCustomComPort::SetComNumber(uint16_t value)
     }
 }
 
-void TSerCustomComPort::ApplyLine()
+void TSerCustomComPort::ApplyLine(int32_t baud, TParity parity, uint16_t dataBits, uint16_t stopBits)
 {
-    if (!IsOpen())
-        return;
-    const int32_t result = dispatcher_->SetLine(baud_, uint8_t(parity_), stopBits_, dataBits_);
-    std::string detail;
-    if (result == SerCode::BaudRateRefused || result == SerCode::ByteSizeRefused || result == SerCode::FormatRefused) {
-        detail = ": " + SerPortName(comNumber_) + " cannot take " + std::to_string(baud_) + ","
-                 + ParityLetter(parity_) + std::to_string(dataBits_) + std::to_string(stopBits_);
+    if (IsOpen()) {
+        const int32_t result = dispatcher_->SetLine(baud, uint8_t(parity), stopBits, dataBits);
+        std::string detail;
+        if (result == SerCode::BaudRateRefused || result == SerCode::ByteSizeRefused
+            || result == SerCode::FormatRefused) {
+            detail = ": " + SerPortName(comNumber_) + " cannot take " + std::to_string(baud) + ","
+                     + ParityLetter(parity) + std::to_string(dataBits) + std::to_string(stopBits);
+        }
+        if (CheckException(this, result, detail) != 0)
+            return;
     }
-    CheckException(this, result, detail);
+    baud_ = baud;
+    parity_ = parity;
+    dataBits_ = dataBits;
+    stopBits_ = stopBits;
 }
 
 void TSerCustomComPort::SetBaud(int32_t value)
 {
-    if (!Applies(value == baud_))
-        return;
-    baud_ = value;
-    ApplyLine();
+    if (Applies(value == baud_))
+        ApplyLine(value, parity_, dataBits_, stopBits_);
 }
 
 void TSerCustomComPort::SetParity(TParity value)
 {
-    if (!Applies(value == parity_))
-        return;
-    parity_ = value;
-    ApplyLine();
+    if (Applies(value == parity_))
+        ApplyLine(baud_, value, dataBits_, stopBits_);
 }
 
 void TSerCustomComPort::SetDataBits(uint16_t value)
 {
-    if (!Applies(value == dataBits_))
-        return;
-    dataBits_ = value;
-    ApplyLine();
+    if (Applies(value == dataBits_))
+        ApplyLine(baud_, parity_, value, stopBits_);
 }
 
 void TSerCustomComPort::SetStopBits(uint16_t value)
 {
-    if (!Applies(value == stopBits_))
-        return;
-    stopBits_ = value;
-    ApplyLine();
+    if (Applies(value == stopBits_))
+        ApplyLine(baud_, parity_, dataBits_, value);
 }
 
 void TSerCustomComPort::SetInSize(uint16_t value)

@@ -266,7 +266,9 @@ private:
     void FinishClose();
     void NotifyUsers(bool opening);
     void UpdateHandlerFlags();
-    void ApplyLine();
+    // Sets the line to these values while open and stores them once the dispatcher took them: a refused setting
+    // leaves the port as it was.
+    void ApplyLine(int32_t baud, TParity parity, uint16_t dataBits, uint16_t stopBits);
     void ApplyHWFlow();
     void ApplySWFlow();
     bool Applies(bool unchanged) const { return !unchanged || reapplying_; }

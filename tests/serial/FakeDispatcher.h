@@ -16,6 +16,8 @@ public:
     static uint32_t TxHead(TSerBaseDispatcher &d) { return d.txHead_; }
     static uint32_t TxTail(TSerBaseDispatcher &d) { return d.txTail_; }
     static bool DriverHasMore(TSerBaseDispatcher &d) { return d.driverHasMore_; }
+    // The rate the drain before a line change times the characters still leaving with.
+    static uint32_t LastBaud(TSerBaseDispatcher &d) { return d.lastBaud_; }
     static bool CheckDataTriggers(TSerBaseDispatcher &d) { return d.CheckDataTriggers(); }
     static bool CheckTimerTriggers(TSerBaseDispatcher &d) { return d.CheckTimerTriggers(); }
     static bool CheckStatusTriggers(TSerBaseDispatcher &d) { return d.CheckStatusTriggers(); }

@@ -21,7 +21,9 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
 #include <thread>
+#include <tuple>
 
 using namespace std::chrono_literals;
 
@@ -564,27 +566,7 @@ TEST_F(PortTest, ALostDeviceEndsAStringWaitAtOnce)
     EXPECT_THROW(port.GetChar(), ECommNotOpen);
 }
 
-TEST_F(PortTest, ALineFormatTheDeviceCannotTakeIsRefusedNamingIt)
-{
-    testsupport::FakeTtyDriver driver;
-    driver.add(pty.devicePath(), testsupport::FakeTtyDriver::Kind::UsbSerial);
-    port.SetBaud(9600);
-    port.SetOpen(true);
-    const auto refused = RaisedBy<EDefault>([&] { port.SetParity(TParity::pMark); });
-    EXPECT_EQ(refused.what(), "ie_Default - error in default parameters: COM5, " + pty.devicePath() +
-                                  " cannot take 9600,M81");
-    port.SetParity(TParity::pEven);
-    const auto size = RaisedBy<EByteSize>([&] { port.SetDataBits(5); });
-    EXPECT_EQ(size.what(), "ie_Bytesize - invalid byte size: COM5, " + pty.devicePath() + " cannot take 9600,E51");
-    int32_t baud;
-    TParity parity;
-    uint16_t data, stop;
-    port.GetLine(baud, parity, data, stop);
-    EXPECT_EQ(parity, TParity::pEven);
-    EXPECT_EQ(data, 8);
-}
-
-TEST_F(PortTest, ARateTheDeviceRunsFarFromIsRefusedNamingIt)
+TEST_F(PortTest, ALineSettingTheDeviceCannotTakeIsRefusedNamingItAndThePortStaysAsItWas)
 {
     testsupport::FakeTtyDriver driver;
     driver.add(pty.devicePath(), testsupport::FakeTtyDriver::Kind::UsbSerial);
@@ -594,18 +576,38 @@ TEST_F(PortTest, ARateTheDeviceRunsFarFromIsRefusedNamingIt)
     EXPECT_EQ(atOpen.what(), "ie_Baudrate - unsupported baud rate: COM5, " + pty.devicePath());
     EXPECT_EQ(port.PortState(), TPortState::PortClosed);
     port.SetBaud(9600);
+    port.SetParity(TParity::pEven);
     port.SetOpen(true);
-    const auto whileOpen = RaisedBy<EBaudRate>([&] { port.SetBaud(250000); });
-    EXPECT_EQ(whileOpen.what(),
-              "ie_Baudrate - unsupported baud rate: COM5, " + pty.devicePath() + " cannot take 250000,N81");
-    int32_t baud;
-    TParity parity;
-    uint16_t data, stop;
-    port.GetLine(baud, parity, data, stop);
-    EXPECT_EQ(baud, 9600);
+    struct Case {
+        std::function<void()> set;
+        int32_t code;
+        std::string text;
+    };
+    const std::string device = "COM5, " + pty.devicePath() + " cannot take ";
+    const Case cases[] = {
+        {[&] { port.SetBaud(250000); }, -2002, "ie_Baudrate - unsupported baud rate: " + device + "250000,E81"},
+        {[&] { port.SetParity(TParity::pMark); }, -2004, "ie_Default - error in default parameters: " + device + "9600,M81"},
+        {[&] { port.SetDataBits(5); }, -2003, "ie_Bytesize - invalid byte size: " + device + "9600,E51"},
+    };
+    using Line = std::tuple<int32_t, TParity, uint16_t, uint16_t>;
+    const auto running = [&] {
+        Line line;
+        port.GetLine(std::get<0>(line), std::get<1>(line), std::get<2>(line), std::get<3>(line));
+        return line;
+    };
+    const Line before {9600, TParity::pEven, 8, 1};
+    for (const Case &c : cases) {
+        const auto refused = RaisedBy<ESerException>(c.set);
+        EXPECT_EQ(refused.ErrorCode(), c.code);
+        EXPECT_EQ(refused.what(), c.text);
+        EXPECT_EQ(Line(port.Baud(), port.Parity(), port.DataBits(), port.StopBits()), before) << c.text;
+        EXPECT_EQ(running(), before) << c.text;
+        port.SetOpen(false);
+        EXPECT_NO_THROW(port.SetOpen(true)) << c.text;
+        EXPECT_EQ(running(), before) << c.text;
+    }
     port.SetBaud(19200);   // the next rate works
-    port.GetLine(baud, parity, data, stop);
-    EXPECT_EQ(baud, 19200);
+    EXPECT_EQ(std::get<0>(running()), 19200);
 }
 
 TEST_F(PortTest, ARefusedPermissionNamesTheDeviceAndItsGroup)

@@ -3,6 +3,7 @@
 #include "serial/SerTty.h"
 #include "serial/SerTtyDispatcher.h"
 
+#include "FakeDispatcher.h"
 #include "FakeTtyDriver.h"
 #include "ForeignTerminal.h"
 #include "Pty.h"
@@ -251,6 +252,7 @@ TEST(RealDevices, ARateTheDriverRoundsFarOffIsRefusedAndTheOldOneStays)
         uint16_t data, stop;
         d.GetLine(baud, parity, data, stop);
         EXPECT_EQ(baud, expected ? 9600 : int32_t(rate));
+        EXPECT_EQ(TSerDispatcherProbe::LastBaud(d), expected ? 9600 : rate) << rate;
         TSerLineSettings device;
         ASSERT_EQ(driver.ReadSettings(pty.masterFd(), device), 0);
         if (expected) {
