@@ -280,11 +280,18 @@ private:
     bool BeginDelivery(std::vector<TSerWindow *> &windows);
     // Without the trigger lock: sends the message to the windows of a begun delivery and ends it. `handled` is
     // false when no window began to handle it (its time-out passed, or a close cancelled it): the caller then
-    // re-arms the trigger, which fires again at its next check.
+    // re-arms the trigger, unless the program switched it off meanwhile, and it fires again at its next check.
     bool DeliverTrigger(const std::vector<TSerWindow *> &windows, uint32_t message, uint32_t wParam, uint32_t value,
                         bool &handled);
-    // Under the trigger lock: re-arms the timer or status trigger of a message that was never handled.
-    void ReArmUndelivered(uint32_t message, int32_t handle);
+    // Under the trigger lock, once the message of a timer or status trigger's firing was handled or dropped: a
+    // dropped one re-arms the trigger, unless the program set or removed it meanwhile.
+    void EndFiring(uint32_t message, int32_t handle, bool handled);
+    // Under the trigger lock: the program set or removed the trigger; a dropped message of its firing is gone.
+    void ForgetFiring(int32_t handle)
+    {
+        if (firing_ == handle)
+            firing_ = 0;
+    }
 
     // Trace and log; while they are off an event costs one test.
     void Trace(char kind, const uint8_t *bytes, uint32_t count)
@@ -355,6 +362,7 @@ private:
     bool handlerDeleted_ = false;
     bool dispatching_ = false;
     std::shared_ptr<TSerDelivery> delivery_;   // the message of a delivery on its way to a window
+    int32_t firing_ = 0;   // the timer or status trigger whose message is on its way, while the program leaves it be
     bool statusHit_ = false;
     // Places in the input stream (not ring indices, which a full ring makes ambiguous); dispatcher thread.
     uint64_t scanPos_ = 0;     // the next byte the data triggers have to see

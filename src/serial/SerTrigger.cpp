@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <utility>
 
 namespace {
 
@@ -89,6 +90,7 @@ int32_t TSerBaseDispatcher::SetTimerTrigger(int32_t handle, int32_t ticks, bool 
                 Log(LogType::TrDatChg, LogSub::TimerTrigger, uint32_t(handle), Deactivated, sizeof Deactivated - 1);
             }
             trigger.Active = activate;
+            ForgetFiring(handle);
             return 0;
         }
     return SerCode::BadTriggerHandle;
@@ -118,6 +120,7 @@ int32_t TSerBaseDispatcher::SetStatusTrigger(int32_t handle, uint16_t value, boo
             const uint32_t logged = trigger.Value;
             Log(LogType::TrDatChg, LogSub::StatusTrigger, uint32_t(handle), &logged, sizeof logged);
             trigger.Armed = activate;
+            ForgetFiring(handle);
             return 0;
         }
     return SerCode::BadTriggerHandle;
@@ -148,6 +151,7 @@ int32_t TSerBaseDispatcher::RemoveTrigger(int32_t handle)
     } else {
         return SerCode::BadTriggerHandle;
     }
+    ForgetFiring(handle);
     return 0;
 }
 
@@ -326,8 +330,10 @@ bool TSerBaseDispatcher::DeliverTrigger(const std::vector<TSerWindow *> &windows
     return result && handled;
 }
 
-void TSerBaseDispatcher::ReArmUndelivered(uint32_t message, int32_t handle)
+void TSerBaseDispatcher::EndFiring(uint32_t message, int32_t handle, bool handled)
 {
+    if (std::exchange(firing_, 0) != handle || handled)
+        return;
     if (message == SerMsg::Timer) {
         for (TTimerTrigger &trigger : timerTriggers_)
             if (trigger.TriggerHandle == handle)
@@ -496,15 +502,13 @@ bool TSerBaseDispatcher::CheckTimerTriggers()
             if (!BeginDelivery(windows))
                 return false;
             trigger.Active = false;
-            const int32_t handle = trigger.TriggerHandle;
+            const int32_t handle = firing_ = trigger.TriggerHandle;
             Log(LogType::Trigger, LogSub::Timer, uint32_t(handle));
             lock.unlock();
             bool handled;
             const bool result = DeliverTrigger(windows, SerMsg::Timer, uint32_t(handle), 0, handled);
-            if (!handled) {
-                lock.lock();
-                ReArmUndelivered(SerMsg::Timer, handle);
-            }
+            lock.lock();
+            EndFiring(SerMsg::Timer, handle, handled);
             return result;
         }
     return false;
@@ -544,15 +548,13 @@ bool TSerBaseDispatcher::CheckStatusTriggers()
         trigger.Armed = false;
         trigger.HitThisPass = true;
         statusHit_ = true;
-        const int32_t handle = trigger.TriggerHandle;
+        const int32_t handle = firing_ = trigger.TriggerHandle;
         Log(LogType::Trigger, LogSub::Status, uint32_t(handle));
         lock.unlock();
         bool handled;
         const bool result = DeliverTrigger(windows, SerMsg::Status, uint32_t(handle), count, handled);
-        if (!handled) {
-            lock.lock();
-            ReArmUndelivered(SerMsg::Status, handle);
-        }
+        lock.lock();
+        EndFiring(SerMsg::Status, handle, handled);
         return result;
     }
     return false;

@@ -278,89 +278,150 @@ TEST(DeliveryPutOff, ATriggerThatAStringWaitPutsOffFiresOnceTheWaitEnds)
     }
 }
 
+namespace {
+
+// A trigger of each kind, on a fresh fake dispatcher (handles from 8 on).
+struct TriggerKind {
+    const char *what;
+    std::function<void(FakeDispatcher &)> arm;
+    std::function<void(FakeDispatcher &)> provoke;   // makes it fire
+    std::function<void(FakeDispatcher &)> off;       // the program switches it off
+    bool arrival;                                    // fired by bytes that arrive, else by the tick
+    std::vector<uint32_t> messages;                  // of one firing
+    const char *read;                                // what they offer
+};
+const TriggerKind triggerKinds[] = {
+    {"timer", [](FakeDispatcher &f) { f.SetTimerTrigger(f.AddTimerTrigger(), -1, true); }, [](FakeDispatcher &) {},
+     [](FakeDispatcher &f) { f.SetTimerTrigger(8, 0, false); }, false, {SerMsg::Timer}, ""},
+    {"output sent", [](FakeDispatcher &f) { f.SetStatusTrigger(f.AddStatusTrigger(StatusKind::OutSent), 0, true); },
+     [](FakeDispatcher &f) { f.PutChar('x'); }, [](FakeDispatcher &f) { f.SetStatusTrigger(8 + StatusKind::OutSent, 0, false); },
+     false, {SerMsg::Status}, ""},
+    {"bytes available", [](FakeDispatcher &f) { f.SetLengthTrigger(1); }, [](FakeDispatcher &f) { f.input = {'a', 'b', 'c'}; },
+     [](FakeDispatcher &f) { f.RemoveTrigger(LengthTriggerHandle); }, true, {SerMsg::Avail}, "abc"},
+    {"data", [](FakeDispatcher &f) { f.RestoreTriggers(DataTriggerSet(0, "OK")); },
+     [](FakeDispatcher &f) { f.input = {'O', 'K'}; }, [](FakeDispatcher &f) { f.RemoveTrigger(8); }, true,
+     {SerMsg::Data}, "OK"},
+    {"data with the bytes before it", [](FakeDispatcher &f) { f.RestoreTriggers(DataTriggerSet(1, "OK")); },
+     [](FakeDispatcher &f) { f.input = {'a', 'b', 'O', 'K'}; },
+     [](FakeDispatcher &f) {
+         f.RemoveTrigger(LengthTriggerHandle);
+         f.RemoveTrigger(8);
+     },
+     true, {SerMsg::Avail, SerMsg::Data}, "abOK"},
+};
+
+// A fake dispatcher with a window that records the messages it handles and reads what they offer.
+struct RecordingRun {
+    std::unique_ptr<FakeDispatcher> f;
+    std::vector<uint32_t> messages;
+    std::string read;
+    TSerWindow window {[this](uint32_t msg, uint32_t wParam, int32_t lParam) {
+        messages.push_back(msg);
+        uint8_t byte;
+        const uint32_t offered = msg == SerMsg::Data ? uint32_t(lParam & 0xFFFF) : msg == SerMsg::Avail ? wParam : 0;
+        for (uint32_t n = 0; n < offered && f->GetChar(byte) == 0; ++n)
+            read += char(byte);
+    }};
+
+    // A fresh dispatcher with these triggers, as the port makes one at every open.
+    explicit RecordingRun(const TTriggerSave &triggers = {}) { Open(triggers); }
+    void Open(const TTriggerSave &triggers)
+    {
+        f = std::make_unique<FakeDispatcher>();
+        ASSERT_EQ(f->OpenPort({}), 0);
+        f->RestoreTriggers(triggers);
+        f->UpdateHandlerService(1);
+        f->RegisterWindowHandler(&window);
+    }
+    // What the dispatcher thread does when bytes arrive, or at a tick.
+    void Check(const TriggerKind &kind)
+    {
+        if (kind.arrival)
+            TSerDispatcherProbe::HandleDeviceEvent(*f, DevEvent::RxChar);
+        else
+            TSerDispatcherProbe::PeriodicCheck(*f);
+    }
+    // The same on a thread of its own, while the GUI thread handles the messages.
+    void CheckHandled(const TriggerKind &kind)
+    {
+        std::atomic<bool> finished = false;
+        std::thread check([&] {
+            Check(kind);
+            TSerDispatcherProbe::PeriodicCheck(*f);
+            finished = true;
+        });
+        PumpUntil([&] { return finished.load(); }, 5s);
+        check.join();
+    }
+};
+
+// Each run fires its trigger on a thread of its own while the GUI thread does not look at its events.
+std::vector<std::thread> FireUnhandled(std::vector<std::unique_ptr<RecordingRun>> &runs)
+{
+    std::vector<std::thread> checks;
+    for (size_t i = 0; i < runs.size(); ++i) {
+        const TriggerKind &kind = triggerKinds[i % std::size(triggerKinds)];
+        kind.arm(*runs[i]->f);
+        kind.provoke(*runs[i]->f);
+        checks.emplace_back([&run = *runs[i], &kind] { run.Check(kind); });
+    }
+    return checks;
+}
+
+} // namespace
+
 TEST(DeliveryTimeOut, ATriggerWhoseMessageWasNeverHandledFiresAgainAtTheNextTick)
 {
     // The GUI thread is busy for longer than a delivery may wait: the queued message is cancelled, and the trigger
     // must not be used up by a message nobody got.
-    struct Case {
-        const char *what;
-        std::function<void(FakeDispatcher &)> arm;
-        bool arrival;   // fired by bytes that arrive, else by the tick
-        std::vector<uint32_t> messages;
-    };
-    const Case cases[] = {
-        {"timer",
-         [](FakeDispatcher &f) { f.SetTimerTrigger(f.AddTimerTrigger(), -1, true); }, false, {SerMsg::Timer}},
-        {"output sent",
-         [](FakeDispatcher &f) {
-             f.SetStatusTrigger(f.AddStatusTrigger(StatusKind::OutSent), 0, true);
-             f.PutChar('x');
-         },
-         false, {SerMsg::Status}},
-        {"bytes available",
-         [](FakeDispatcher &f) {
-             f.SetLengthTrigger(1);
-             f.input = {'a', 'b', 'c'};
-         },
-         true, {SerMsg::Avail}},
-        {"data with the bytes before it",
-         [](FakeDispatcher &f) {
-             f.RestoreTriggers(DataTriggerSet(1, "OK"));
-             f.input = {'a', 'b', 'O', 'K'};
-         },
-         true, {SerMsg::Avail, SerMsg::Data}},
-    };
-    struct Run {
-        FakeDispatcher f;
-        std::vector<uint32_t> messages;
-        std::string read;
-        std::unique_ptr<TSerWindow> window;
-    };
-    std::vector<std::unique_ptr<Run>> runs;
-    for (const Case &c : cases) {
-        auto run = std::make_unique<Run>();
-        ASSERT_EQ(run->f.OpenPort({}), 0);
-        Run &r = *run;
-        r.window = std::make_unique<TSerWindow>([&r](uint32_t msg, uint32_t wParam, int32_t lParam) {
-            r.messages.push_back(msg);
-            uint8_t byte;
-            const uint32_t offered = msg == SerMsg::Data ? uint32_t(lParam & 0xFFFF) : msg == SerMsg::Avail ? wParam : 0;
-            for (uint32_t n = 0; n < offered && r.f.GetChar(byte) == 0; ++n)
-                r.read += char(byte);
-        });
-        r.f.UpdateHandlerService(1);
-        r.f.RegisterWindowHandler(r.window.get());
-        c.arm(r.f);
-        runs.push_back(std::move(run));
-    }
-    // Every trigger fires while the GUI thread does not look at its events.
-    {
-        std::vector<std::thread> checks;
-        for (size_t i = 0; i < runs.size(); ++i)
-            checks.emplace_back([&, i] {
-                if (cases[i].arrival)
-                    TSerDispatcherProbe::HandleDeviceEvent(runs[i]->f, DevEvent::RxChar);
-                else
-                    TSerDispatcherProbe::PeriodicCheck(runs[i]->f);
-            });
-        for (std::thread &t : checks)
-            t.join();
-    }
+    std::vector<std::unique_ptr<RecordingRun>> runs;
+    for (size_t i = 0; i < std::size(triggerKinds); ++i)
+        runs.push_back(std::make_unique<RecordingRun>());
+    for (std::thread &t : FireUnhandled(runs))
+        t.join();
     PumpFor(50ms);
     for (size_t i = 0; i < runs.size(); ++i)
-        EXPECT_TRUE(runs[i]->messages.empty()) << cases[i].what << ": a cancelled message was handled";
+        EXPECT_TRUE(runs[i]->messages.empty()) << triggerKinds[i].what << ": a cancelled message was handled";
     for (size_t i = 0; i < runs.size(); ++i) {
-        std::atomic<bool> finished = false;
-        std::thread tick([&] {
-            TSerDispatcherProbe::PeriodicCheck(runs[i]->f);
-            finished = true;
-        });
-        PumpUntil([&] { return finished.load(); }, 5s);
-        tick.join();
-        EXPECT_EQ(runs[i]->messages, cases[i].messages) << cases[i].what;
+        const TriggerKind &kind = triggerKinds[i];
+        runs[i]->CheckHandled(kind);
+        EXPECT_EQ(runs[i]->messages, kind.messages) << kind.what;
+        EXPECT_EQ(runs[i]->read, kind.read) << kind.what;
     }
-    EXPECT_EQ(runs[2]->read, "abc");
-    EXPECT_EQ(runs[3]->read, "abOK");
+}
+
+TEST(DeliveryTimeOut, ATriggerSwitchedOffWhileItsMessageWaitsStaysOffAfterTheTimeOutAndAfterAReopen)
+{
+    // Each kind twice: the first run's message waits out its time-out, the second's is cancelled by a close.
+    const size_t kinds = std::size(triggerKinds);
+    std::vector<std::unique_ptr<RecordingRun>> runs;
+    for (size_t i = 0; i < 2 * kinds; ++i)
+        runs.push_back(std::make_unique<RecordingRun>());
+    std::vector<std::thread> checks = FireUnhandled(runs);
+    const auto until = std::chrono::steady_clock::now() + 2s;
+    for (auto &run : runs)
+        while (!run->f->Dispatching() && std::chrono::steady_clock::now() < until)
+            std::this_thread::sleep_for(1ms);
+    for (size_t i = 0; i < runs.size(); ++i) {
+        ASSERT_TRUE(runs[i]->f->Dispatching()) << triggerKinds[i % kinds].what;
+        triggerKinds[i % kinds].off(*runs[i]->f);
+        if (i >= kinds)
+            runs[i]->f->ClosePort();
+    }
+    for (std::thread &t : checks)
+        t.join();
+    for (size_t i = 0; i < runs.size(); ++i) {
+        const TriggerKind &kind = triggerKinds[i % kinds];
+        RecordingRun &run = *runs[i];
+        if (i >= kinds) {
+            TTriggerSave saved;
+            run.f->SaveTriggers(saved);
+            run.Open(saved);
+        }
+        kind.provoke(*run.f);
+        run.CheckHandled(kind);
+        EXPECT_TRUE(run.messages.empty()) << kind.what << (i >= kinds ? ", after a reopen" : ", after the time-out");
+    }
 }
 
 TEST_F(DeliveryTest, StatusTriggersForOutputSentAndEmptyOutput)
