@@ -294,18 +294,15 @@ const TriggerKind triggerKinds[] = {
     {"timer", [](FakeDispatcher &f) { f.SetTimerTrigger(f.AddTimerTrigger(), -1, true); }, [](FakeDispatcher &) {},
      [](FakeDispatcher &f) { f.SetTimerTrigger(8, 0, false); }, false, {SerMsg::Timer}, ""},
     {"output sent", [](FakeDispatcher &f) { f.SetStatusTrigger(f.AddStatusTrigger(StatusKind::OutSent), 0, true); },
-     [](FakeDispatcher &f) { f.PutChar('x'); }, [](FakeDispatcher &f) { f.SetStatusTrigger(8 + StatusKind::OutSent, 0, false); },
-     false, {SerMsg::Status}, ""},
+     [](FakeDispatcher &f) { f.PutChar('x'); }, [](FakeDispatcher &f) { f.SetStatusTrigger(13, 0, false); }, false,
+     {SerMsg::Status}, ""},
     {"bytes available", [](FakeDispatcher &f) { f.SetLengthTrigger(1); }, [](FakeDispatcher &f) { f.input = {'a', 'b', 'c'}; },
      [](FakeDispatcher &f) { f.RemoveTrigger(LengthTriggerHandle); }, true, {SerMsg::Avail}, "abc"},
-    {"data", [](FakeDispatcher &f) { f.RestoreTriggers(DataTriggerSet(0, "OK")); },
-     [](FakeDispatcher &f) { f.input = {'O', 'K'}; }, [](FakeDispatcher &f) { f.RemoveTrigger(8); }, true,
-     {SerMsg::Data}, "OK"},
     {"data with the bytes before it", [](FakeDispatcher &f) { f.RestoreTriggers(DataTriggerSet(1, "OK")); },
      [](FakeDispatcher &f) { f.input = {'a', 'b', 'O', 'K'}; },
      [](FakeDispatcher &f) {
-         f.RemoveTrigger(LengthTriggerHandle);
          f.RemoveTrigger(8);
+         f.RemoveTrigger(LengthTriggerHandle);
      },
      true, {SerMsg::Avail, SerMsg::Data}, "abOK"},
 };
@@ -323,8 +320,8 @@ struct RecordingRun {
             read += char(byte);
     }};
 
+    RecordingRun() { Open({}); }
     // A fresh dispatcher with these triggers, as the port makes one at every open.
-    explicit RecordingRun(const TTriggerSave &triggers = {}) { Open(triggers); }
     void Open(const TTriggerSave &triggers)
     {
         f = std::make_unique<FakeDispatcher>();
@@ -333,37 +330,35 @@ struct RecordingRun {
         f->UpdateHandlerService(1);
         f->RegisterWindowHandler(&window);
     }
-    // What the dispatcher thread does when bytes arrive, or at a tick.
-    void Check(const TriggerKind &kind)
-    {
-        if (kind.arrival)
-            TSerDispatcherProbe::HandleDeviceEvent(*f, DevEvent::RxChar);
-        else
-            TSerDispatcherProbe::PeriodicCheck(*f);
-    }
-    // The same on a thread of its own, while the GUI thread handles the messages.
-    void CheckHandled(const TriggerKind &kind)
+    // Runs checks of the dispatcher thread on a thread of their own, while the GUI thread handles the messages.
+    void CheckHandled(const std::function<void(TSerBaseDispatcher &)> &check)
     {
         std::atomic<bool> finished = false;
-        std::thread check([&] {
-            Check(kind);
-            TSerDispatcherProbe::PeriodicCheck(*f);
+        std::thread thread([&] {
+            check(*f);
             finished = true;
         });
         PumpUntil([&] { return finished.load(); }, 5s);
-        check.join();
+        thread.join();
     }
 };
 
-// Each run fires its trigger on a thread of its own while the GUI thread does not look at its events.
+// Arms each run's trigger of triggerKinds (in turn) and fires it on a thread of its own while the GUI thread does
+// not look at its events.
 std::vector<std::thread> FireUnhandled(std::vector<std::unique_ptr<RecordingRun>> &runs)
 {
     std::vector<std::thread> checks;
     for (size_t i = 0; i < runs.size(); ++i) {
         const TriggerKind &kind = triggerKinds[i % std::size(triggerKinds)];
-        kind.arm(*runs[i]->f);
-        kind.provoke(*runs[i]->f);
-        checks.emplace_back([&run = *runs[i], &kind] { run.Check(kind); });
+        FakeDispatcher &f = *runs[i]->f;
+        kind.arm(f);
+        kind.provoke(f);
+        checks.emplace_back([&f, arrival = kind.arrival] {
+            if (arrival)
+                TSerDispatcherProbe::HandleDeviceEvent(f, DevEvent::RxChar);
+            else
+                TSerDispatcherProbe::PeriodicCheck(f);
+        });
     }
     return checks;
 }
@@ -374,17 +369,16 @@ TEST(DeliveryTimeOut, ATriggerWhoseMessageWasNeverHandledFiresAgainAtTheNextTick
 {
     // The GUI thread is busy for longer than a delivery may wait: the queued message is cancelled, and the trigger
     // must not be used up by a message nobody got.
-    std::vector<std::unique_ptr<RecordingRun>> runs;
-    for (size_t i = 0; i < std::size(triggerKinds); ++i)
-        runs.push_back(std::make_unique<RecordingRun>());
+    std::vector<std::unique_ptr<RecordingRun>> runs(std::size(triggerKinds));
+    for (auto &run : runs)
+        run = std::make_unique<RecordingRun>();
     for (std::thread &t : FireUnhandled(runs))
         t.join();
     PumpFor(50ms);
-    for (size_t i = 0; i < runs.size(); ++i)
-        EXPECT_TRUE(runs[i]->messages.empty()) << triggerKinds[i].what << ": a cancelled message was handled";
     for (size_t i = 0; i < runs.size(); ++i) {
         const TriggerKind &kind = triggerKinds[i];
-        runs[i]->CheckHandled(kind);
+        EXPECT_TRUE(runs[i]->messages.empty()) << kind.what << ": a cancelled message was handled";
+        runs[i]->CheckHandled(&TSerDispatcherProbe::PeriodicCheck);
         EXPECT_EQ(runs[i]->messages, kind.messages) << kind.what;
         EXPECT_EQ(runs[i]->read, kind.read) << kind.what;
     }
@@ -394,15 +388,14 @@ TEST(DeliveryTimeOut, ATriggerSwitchedOffWhileItsMessageWaitsStaysOffAfterTheTim
 {
     // Each kind twice: the first run's message waits out its time-out, the second's is cancelled by a close.
     const size_t kinds = std::size(triggerKinds);
-    std::vector<std::unique_ptr<RecordingRun>> runs;
-    for (size_t i = 0; i < 2 * kinds; ++i)
-        runs.push_back(std::make_unique<RecordingRun>());
+    std::vector<std::unique_ptr<RecordingRun>> runs(2 * kinds);
+    for (auto &run : runs)
+        run = std::make_unique<RecordingRun>();
     std::vector<std::thread> checks = FireUnhandled(runs);
     const auto until = std::chrono::steady_clock::now() + 2s;
-    for (auto &run : runs)
-        while (!run->f->Dispatching() && std::chrono::steady_clock::now() < until)
-            std::this_thread::sleep_for(1ms);
     for (size_t i = 0; i < runs.size(); ++i) {
+        while (!runs[i]->f->Dispatching() && std::chrono::steady_clock::now() < until)
+            std::this_thread::sleep_for(1ms);
         ASSERT_TRUE(runs[i]->f->Dispatching()) << triggerKinds[i % kinds].what;
         triggerKinds[i % kinds].off(*runs[i]->f);
         if (i >= kinds)
@@ -419,7 +412,10 @@ TEST(DeliveryTimeOut, ATriggerSwitchedOffWhileItsMessageWaitsStaysOffAfterTheTim
             run.Open(saved);
         }
         kind.provoke(*run.f);
-        run.CheckHandled(kind);
+        run.CheckHandled([](TSerBaseDispatcher &f) {
+            TSerDispatcherProbe::HandleDeviceEvent(f, DevEvent::RxChar);
+            TSerDispatcherProbe::PeriodicCheck(f);
+        });
         EXPECT_TRUE(run.messages.empty()) << kind.what << (i >= kinds ? ", after a reopen" : ", after the time-out");
     }
 }
