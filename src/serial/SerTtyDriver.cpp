@@ -22,6 +22,12 @@ std::atomic<TSerTtyDriver *> installed {nullptr};
 
 enum class Presence { Present, Absent, Unknown };
 
+bool PtySlaveNode(dev_t node)
+{
+    const unsigned nodeMajor = major(node);
+    return (nodeMajor >= PtySlaveMajorFirst && nodeMajor <= PtySlaveMajorLast) || nodeMajor == LegacyPtySlaveMajor;
+}
+
 // The sysfs folder of a character device.
 std::filesystem::path SysfsNode(TSerTtyDriver &driver, dev_t node)
 {
@@ -70,10 +76,7 @@ int TSerTtyDriver::UartType(int fd)
 bool TSerTtyDriver::PseudoTerminal(int fd)
 {
     struct stat node {};
-    if (fstat(fd, &node) != 0)
-        return false;
-    const unsigned nodeMajor = major(node.st_rdev);
-    return (nodeMajor >= PtySlaveMajorFirst && nodeMajor <= PtySlaveMajorLast) || nodeMajor == LegacyPtySlaveMajor;
+    return fstat(fd, &node) == 0 && PtySlaveNode(node.st_rdev);
 }
 
 int TSerTtyDriver::WriteSettings(int fd, const TSerLineSettings &settings)
@@ -109,7 +112,12 @@ bool TSerTtyDriver::NodePresent(const std::string &path)
     const Presence told = SysfsPresence(SysfsNode(*this, node.st_rdev));
     if (told != Presence::Unknown)
         return told == Presence::Present;
-    // Such nodes have no modem lines that a last close could drop; the open itself sets nothing.
+    // A pseudo-terminal's slave node is there while its master is held, and closing it would hang up the
+    // master's holder (a virtual serial port).
+    if (PtySlaveNode(node.st_rdev))
+        return true;
+    // Other such nodes (consoles) have no modem lines and no other side that a last close could drop; the open
+    // itself sets nothing.
     const int fd = open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0)
         return errno == EACCES || errno == EPERM || errno == EBUSY;

@@ -30,8 +30,9 @@ public:
     virtual std::string SysfsRoot();
 
     // Whether the node is a serial device, told without touching its settings or modem lines: from sysfs where
-    // the node has a device there (a serial-core slot with UART type 0 is empty), else from an open that
-    // changes nothing. A node that exists but is held or forbidden counts as present.
+    // the node has a device there (a serial-core slot with UART type 0 is empty), a pseudo-terminal's slave
+    // from its node alone, else from an open that changes nothing. A node that exists but is held or forbidden
+    // counts as present.
     bool NodePresent(const std::string &path);
 };
 

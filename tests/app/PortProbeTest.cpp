@@ -1,4 +1,5 @@
-// Looking for ports leaves a port that another program uses as that program set it.
+// Looking for ports leaves a port that another program uses as that program set it, and a virtual port whose
+// maker holds only its master side up.
 
 #include "ForeignTerminal.h"
 #include "ModalDriver.h"
@@ -31,6 +32,7 @@ protected:
         setenv("SERIAL_NO_DEFAULT_PORTS", "1", 1);
         setenv("SERIAL_COM1", reader.devicePath().c_str(), 1);
         setenv("SERIAL_COM2", terminalLine.devicePath().c_str(), 1);
+        setenv("SERIAL_COM3", virtualPort.devicePath().c_str(), 1);
         dir.write("CORVANE.INI", "[Port]\nPort=1\n[Misc]\nAutoBaud=9600\nDefTimeout=4\n");
         Settings = TCVSetup {};
         SetDefaultHostCommands();
@@ -47,11 +49,13 @@ protected:
         link.reset();
         Template = nullptr;
         unsetenv("SERIAL_COM2");
+        unsetenv("SERIAL_COM3");
     }
 
     testsupport::TempDir dir;
     testsupport::ScriptedUi ui;
     testsupport::Pty reader, terminalLine;
+    testsupport::Pty virtualPort {testsupport::Pty::Slave::NeverOpened};
     TTemplate tpl;
     std::unique_ptr<TCommDM> link;
 };
@@ -66,8 +70,10 @@ TEST_F(PortProbeTest, PortDialogSetupAndAutoConnectLeaveAnotherProgramsLineAsItW
     {
         TComSelectForm select;
         EXPECT_GE(select.PortsComboBox->findText("COM2"), 0);   // listed: it is there, only in use
+        EXPECT_GE(select.PortsComboBox->findText("COM3"), 0);
     }
     EXPECT_TRUE(testsupport::ReadLineState(terminalLine.devicePath()) == before) << "port selection dialog";
+    EXPECT_FALSE(virtualPort.masterHungUp()) << "port selection dialog";
 
     {
         OnModal<TSetupForm> user([](TSetupForm &form) {
@@ -79,6 +85,7 @@ TEST_F(PortProbeTest, PortDialogSetupAndAutoConnectLeaveAnotherProgramsLineAsItW
         EXPECT_TRUE(user.ran());
     }
     EXPECT_TRUE(testsupport::ReadLineState(terminalLine.devicePath()) == before) << "Setup";
+    EXPECT_FALSE(virtualPort.masterHungUp()) << "Setup";
 
     {
         OnModal<TAutoForm> scan([](TAutoForm &) {});   // no reader answers: the scan runs to its end

@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <pty.h>
+#include <stdlib.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -12,9 +13,16 @@
 
 namespace testsupport {
 
-Pty::Pty()
+Pty::Pty(Slave slave)
 {
     char name[256] = {};
+    if (slave == Slave::NeverOpened) {
+        master_ = posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+        if (master_ < 0 || grantpt(master_) != 0 || unlockpt(master_) != 0 || ptsname_r(master_, name, sizeof name))
+            throw std::runtime_error(std::string("posix_openpt: ") + std::strerror(errno));
+        path_ = name;
+        return;
+    }
     termios raw {};
     cfmakeraw(&raw);
     if (openpty(&master_, &slaveKeeper_, name, &raw, nullptr) != 0)
@@ -38,6 +46,12 @@ void Pty::closeMaster()
         ::close(master_);
         master_ = -1;
     }
+}
+
+bool Pty::masterHungUp() const
+{
+    pollfd p {master_, POLLIN, 0};
+    return ::poll(&p, 1, 0) == 1 && (p.revents & POLLHUP) != 0;
 }
 
 void Pty::write(const std::string &bytes)

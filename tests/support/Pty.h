@@ -9,7 +9,10 @@ namespace testsupport {
 
 class Pty {
 public:
-    Pty();                       // throws std::runtime_error when no pty can be opened
+    // Whether the slave side is held from the start; a virtual serial port's maker holds only the master.
+    enum class Slave { Held, NeverOpened };
+
+    explicit Pty(Slave slave = Slave::Held);   // throws std::runtime_error when no pty can be opened
     ~Pty();
     Pty(const Pty &) = delete;
     Pty &operator=(const Pty &) = delete;
@@ -26,6 +29,8 @@ public:
 
     // Closes the master side, so that the device side sees a hang-up.
     void closeMaster();
+    // Whether the master side has seen the last close of the slave side since it was last opened.
+    bool masterHungUp() const;
 
 private:
     int master_ = -1;
