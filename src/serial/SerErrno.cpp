@@ -2,10 +2,12 @@
 
 #include <cerrno>
 #include <cstring>
+#include <utility>
 
 namespace {
 
 thread_local uint32_t lastError = 0;
+thread_local std::string lastErrorDetail;
 
 // The errno value whose text stands for a platform number.
 int ErrnoForCode(uint32_t code)
@@ -53,9 +55,15 @@ uint32_t SerLastError()
     return lastError;
 }
 
-void SetSerLastError(uint32_t code)
+const std::string &SerLastErrorDetail()
+{
+    return lastErrorDetail;
+}
+
+void SetSerLastError(uint32_t code, std::string detail)
 {
     lastError = code;
+    lastErrorDetail = std::move(detail);
 }
 
 std::string NormalizeSystemMessage(std::string text)

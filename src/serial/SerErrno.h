@@ -20,9 +20,11 @@ constexpr uint32_t InvalidParameter = 87;
 // The platform number for a Linux errno value.
 uint32_t SerErrorFromErrno(int error);
 
-// The last platform error of the calling thread, as device operations leave it.
+// The last platform error of the calling thread, as device operations leave it, and what the number alone does
+// not tell (why a lock file refused the device); setting the number clears what was said before.
 uint32_t SerLastError();
-void SetSerLastError(uint32_t code);
+const std::string &SerLastErrorDetail();
+void SetSerLastError(uint32_t code, std::string detail = {});
 
 // The system's message for a platform number, with control characters made blanks and no two blanks in a
 // row; empty when the number has no message.

@@ -1,17 +1,13 @@
 #pragma once
 // Lock files that mark a serial device in use among Linux programs: LCK.. and the device's name in the lock
 // folder, holding the owner's process id as ten ASCII digits and a newline. Honoured only by programs that
-// look for them; the device's own lock (flock) still decides between programs that take it.
-
-#include <sys/types.h>
+// look for them; the device's own lock (flock) still decides between programs that take it. The folder is
+// writable by every user, so what stands in it is read without following a link or waiting on it.
 
 #include <string>
 
 // The lock folder: /run/lock, or the folder that SERIAL_LOCK_DIR names.
 std::string SerLockFolder();
-
-// The live process other than this one whose lock marks the device; 0 when there is none.
-pid_t SerLockOwner(const std::string &devicePath);
 
 class TSerLockFile {
 public:
@@ -20,11 +16,12 @@ public:
     TSerLockFile(const TSerLockFile &) = delete;
     TSerLockFile &operator=(const TSerLockFile &) = delete;
 
-    // Marks the device as this program's: 0, or the id of the live process whose lock holds it. A lock whose
-    // process is gone is removed; one of this program's stays its first opener's. Where the folder cannot be
-    // written the device is used without a lock.
-    pid_t Acquire(const std::string &devicePath);
-    // Removes the lock that Acquire wrote.
+    // Marks the device as this program's. Empty when the device may be used: the lock is written whole at
+    // once, or one of this program's stands (it stays its first opener's), or the folder cannot be written
+    // (the device is used without a lock). Otherwise why not: the live process whose lock holds the device, or
+    // the lock file that cannot be read as a lock (it is left as it is). A lock whose process is gone is removed.
+    std::string Acquire(const std::string &devicePath);
+    // Removes the lock that Acquire wrote, when it is still this program's.
     void Release();
 
 private:

@@ -2,7 +2,6 @@
 
 #include "SerErrno.h"
 #include "SerExcept.h"
-#include "SerLockFile.h"
 #include "SerPortMap.h"
 #include "SerStringMatch.h"
 #include "SerTtyDispatcher.h"
@@ -25,17 +24,15 @@ constexpr int32_t AlreadyOpen = -2008;
 constexpr int32_t BadId = -2001;
 constexpr uint32_t EventWordOption = 4;
 
-// What an open error adds to its text: the device tried, the program whose lock file holds it, and for a
-// refused permission what the user needs.
+// What an open error adds to its text: the device tried, why its lock file refused it, and for a refused
+// permission what the user needs.
 std::string OpenFailureDetail(int comNumber, int32_t code)
 {
     if (SerDevicePath(comNumber).empty())
         return ": COM" + std::to_string(comNumber) + " names no device";
     std::string detail = ": " + SerPortName(comNumber);
-    if (code == AlreadyOpen) {
-        if (const pid_t owner = SerLockOwner(SerDevicePath(comNumber)))
-            detail += " (locked by process " + std::to_string(owner) + ")";
-    }
+    if (code == AlreadyOpen && !SerLastErrorDetail().empty())
+        detail += " (" + SerLastErrorDetail() + ")";
     if (code == -int32_t(SerError::PermissionDenied)) {
         const std::string group = SerDeviceGroup(SerDevicePath(comNumber));
         if (!group.empty())

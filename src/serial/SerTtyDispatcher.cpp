@@ -11,6 +11,7 @@
 #include <cmath>
 #include <cstring>
 #include <thread>
+#include <utility>
 
 namespace {
 
@@ -46,8 +47,8 @@ TSerWin32Dispatcher::~TSerWin32Dispatcher()
 
 int32_t TSerWin32Dispatcher::OpenDevice(const std::string &name, uint32_t, uint32_t)
 {
-    if (lockFile_.Acquire(name) != 0) {
-        SetSerLastError(SerError::AccessDenied);
+    if (std::string refusal = lockFile_.Acquire(name); !refusal.empty()) {
+        SetSerLastError(SerError::AccessDenied, std::move(refusal));
         return -1;
     }
     const int fd = TtyOpen(name);

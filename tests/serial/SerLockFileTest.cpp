@@ -1,20 +1,25 @@
 #include "serial/SerExcept.h"
 #include "serial/SerLockFile.h"
 #include "serial/SerPort.h"
+#include "serial/SerTtyDispatcher.h"
 
 #include "PtyPortTest.h"
 #include "Pump.h"
+#include "RunAsUser.h"
 #include "TempDir.h"
 
 #include <gtest/gtest.h>
 
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
+#include <functional>
+#include <vector>
 
 using namespace std::chrono_literals;
 
@@ -84,6 +89,8 @@ TEST_F(LockFileTest, OwnLockIsWrittenOnOpenAndRemovedOnClose)
     port.SetOpen(true);
     EXPECT_EQ(Lock(), LockText(getpid()));
     EXPECT_EQ(Lock().size(), 11u);
+    for (const auto &entry : std::filesystem::directory_iterator(locks.path()))
+        EXPECT_EQ(entry.path().filename(), lockName);   // the file it was written in is gone
     port.SetOpen(false);
     EXPECT_FALSE(Locked());
     port.SetOpen(true);   // and again on the next open
@@ -111,16 +118,90 @@ TEST_F(LockFileTest, ALiveProcessesLockRefusesThePortNamingIt)
     EXPECT_EQ(Lock(), LockText(getpid()));
 }
 
-TEST_F(LockFileTest, StaleAndUnreadableLocksAreRemoved)
+TEST_F(LockFileTest, StaleLocksAreRemoved)
 {
     const OtherProcess ended(false);
-    for (const std::string &stale : {LockText(ended.pid()), std::string("garbage\n"), std::string()}) {
+    for (const std::string &stale : {LockText(ended.pid()), std::string()}) {
         locks.write(lockName, stale);
+        const auto longAgo = std::filesystem::file_time_type::clock::now() - std::chrono::minutes(1);
+        std::filesystem::last_write_time(locks.path() / lockName, longAgo);   // empty far too long to be in writing
         port.SetOpen(true);
         EXPECT_EQ(Lock(), LockText(getpid()));
         port.SetOpen(false);
         EXPECT_FALSE(Locked());
     }
+}
+
+TEST_F(LockFileTest, WhatCannotBeReadAsALockRefusesThePortNamingItAndIsLeftAsItIs)
+{
+    if (!testsupport::CanSwitchUser())
+        GTEST_SKIP() << "runs as the superuser and as another user";
+    std::filesystem::permissions(locks.path(), std::filesystem::perms(01777));   // as /run/lock
+    const std::filesystem::path at = locks.path() / lockName;
+    const testsupport::Pty otherTerminal(testsupport::Pty::Slave::NeverOpened);
+    const std::pair<const char *, std::function<void()>> planted[] = {
+        {"FIFO", [&] { mkfifo(at.c_str(), 0644); }},
+        {"link to another terminal", [&] { std::filesystem::create_symlink(otherTerminal.devicePath(), at); }},
+        {"directory", [&] { std::filesystem::create_directory(at); }},
+        {"file only its owner reads", [&] { locks.write(lockName, "garbage\n"), chmod(at.c_str(), 0600); }},
+        {"empty file", [&] { locks.write(lockName, ""); }},
+    };
+    for (const testsupport::UserIds &user : {testsupport::UserIds {0, 0, {}}, testsupport::UserIds {65534, 65534, {}}})
+        for (const auto &[what, plant] : planted) {
+            plant();
+            const auto type = std::filesystem::symlink_status(at).type();
+            const int refused = testsupport::RunAsUser(user, [&] {
+                alarm(10);   // an open that waits on the lock ends here
+                const auto start = std::chrono::steady_clock::now();
+                try {
+                    port.SetOpen(true);
+                } catch (const EAlreadyOpen &e) {
+                    const bool named = std::string(e.what()).find(at.string()) != std::string::npos;
+                    return named && std::chrono::steady_clock::now() - start < 1s ? 0 : 1;
+                }
+                return 1;
+            });
+            EXPECT_EQ(refused, 0) << what << " as user " << user.uid;
+            EXPECT_EQ(std::filesystem::symlink_status(at).type(), type) << what << " as user " << user.uid;
+            EXPECT_FALSE(otherTerminal.masterHungUp()) << what << " as user " << user.uid;
+            std::filesystem::remove_all(at);
+        }
+}
+
+TEST_F(LockFileTest, OfEightProgramsOpeningTheDeviceAtOnceOneHoldsItAndTheLockNamesIt)
+{
+    constexpr int Rounds = 200, Programs = 8;
+    const OtherProcess ended(false);
+    int failed = 0;
+    for (int round = 0; round < Rounds; ++round) {
+        if (round % 2)
+            locks.write(lockName, LockText(ended.pid()));   // every other round starts with a stale lock
+        int start[2], report[2], hold[2];
+        ASSERT_EQ(pipe(start) | pipe(report) | pipe(hold), 0);
+        std::vector<pid_t> holders;
+        for (int n = 0; n < Programs; ++n)
+            if (fork() == 0) {
+                char byte;
+                close(start[1]), close(hold[1]);
+                {
+                    (void)!read(start[0], &byte, 1);   // the end of the pipe starts all at once
+                    TSerWin32Dispatcher program(nullptr);
+                    const pid_t holder = program.OpenDevice(pty.devicePath(), 64, 64) >= 0 ? getpid() : 0;
+                    (void)!write(report[1], &holder, sizeof holder);
+                    (void)!read(hold[0], &byte, 1);
+                }
+                _exit(0);
+            }
+        close(start[0]), close(start[1]), close(report[1]), close(hold[0]);
+        for (pid_t holder, n = 0; n < Programs && read(report[0], &holder, sizeof holder) == sizeof holder; ++n)
+            if (holder != 0)
+                holders.push_back(holder);
+        failed += holders.size() != 1 || Lock() != LockText(holders.front());
+        close(report[0]), close(hold[1]);
+        while (wait(nullptr) > 0) {}
+        failed += Locked();   // the holder's lock went with it, and nobody else's is left
+    }
+    EXPECT_EQ(failed, 0) << "of " << Rounds << " rounds";
 }
 
 TEST_F(LockFileTest, ALostDeviceLeavesNoLock)
