@@ -5,6 +5,7 @@
 
 #include <poll.h>
 #include <sys/eventfd.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -68,7 +69,8 @@ int32_t TSerWin32Dispatcher::AttachDevice(int fd)
         return SerCode::OutOfMemory;
     }
     closeWhenStopped_ = false;
-    checkCarried_ = !SerTtyDriver().PseudoTerminal(fd_);
+    struct stat node {};
+    checkCarried_ = fstat(fd_, &node) != 0 || !SerTtyDriver().PseudoTerminal(node.st_rdev);
     SerTtyDriver().ReadSettings(fd_, shadow_);
     countersValid_ = TtyReadCounters(fd_, counters_);
     lastModem_ = TtyModemStatus(fd_);

@@ -22,12 +22,6 @@ std::atomic<TSerTtyDriver *> installed {nullptr};
 
 enum class Presence { Present, Absent, Unknown };
 
-bool PtySlaveNode(dev_t node)
-{
-    const unsigned nodeMajor = major(node);
-    return (nodeMajor >= PtySlaveMajorFirst && nodeMajor <= PtySlaveMajorLast) || nodeMajor == LegacyPtySlaveMajor;
-}
-
 // The sysfs folder of a character device.
 std::filesystem::path SysfsNode(TSerTtyDriver &driver, dev_t node)
 {
@@ -73,10 +67,10 @@ int TSerTtyDriver::UartType(int fd)
     return ioctl(fd, TIOCGSERIAL, &info) == 0 ? info.type : -1;
 }
 
-bool TSerTtyDriver::PseudoTerminal(int fd)
+bool TSerTtyDriver::PseudoTerminal(dev_t node)
 {
-    struct stat node {};
-    return fstat(fd, &node) == 0 && PtySlaveNode(node.st_rdev);
+    const unsigned nodeMajor = major(node);
+    return (nodeMajor >= PtySlaveMajorFirst && nodeMajor <= PtySlaveMajorLast) || nodeMajor == LegacyPtySlaveMajor;
 }
 
 int TSerTtyDriver::WriteSettings(int fd, const TSerLineSettings &settings)
@@ -114,7 +108,7 @@ bool TSerTtyDriver::NodePresent(const std::string &path)
         return told == Presence::Present;
     // A pseudo-terminal's slave node is there while its master is held, and closing it would hang up the
     // master's holder (a virtual serial port).
-    if (PtySlaveNode(node.st_rdev))
+    if (PseudoTerminal(node.st_rdev))
         return true;
     // Other such nodes (consoles) have no modem lines and no other side that a last close could drop; the open
     // itself sets nothing.

@@ -5,6 +5,8 @@
 
 #include "SerLine.h"
 
+#include <sys/types.h>
+
 #include <cstdint>
 #include <string>
 
@@ -17,8 +19,9 @@ public:
     virtual std::string DriverName(int fd);
     // The UART type the driver reports for the node (0: none, the slot is empty); -1 when it does not say.
     virtual int UartType(int fd);
-    // A pseudo-terminal carries what it can of the line settings (8 data bits, no parity) without complaint.
-    virtual bool PseudoTerminal(int fd);
+    // Whether the node is a pseudo-terminal's slave, which carries what it can of the line settings (8 data bits,
+    // no parity) without complaint.
+    virtual bool PseudoTerminal(dev_t node);
     // Line settings written to the driver and read back from it; 0 or the negated platform error.
     virtual int WriteSettings(int fd, const TSerLineSettings &settings);
     virtual int ReadSettings(int fd, TSerLineSettings &settings);

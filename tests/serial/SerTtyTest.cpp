@@ -274,7 +274,7 @@ TEST(PortPresence, SysfsTellsWhereItCanAndNoLineChanges)
         {"cdc_acm", nullptr, true},
         {"port", "4", true},
         {"serial8250", "0", false},     // an empty slot, although the node opens
-        {"serial8250", nullptr, true},  // the type is not told: the open answers
+        {"serial8250", nullptr, true},  // the type is not told: not taken for an empty slot
         {nullptr, nullptr, true},
     };
     for (const Case &c : cases) {

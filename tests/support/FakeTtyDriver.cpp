@@ -81,11 +81,10 @@ int FakeTtyDriver::UartType(int fd)
     return kind == Kind::Uart ? PORT_16550A : PORT_UNKNOWN;
 }
 
-bool FakeTtyDriver::PseudoTerminal(int fd)
+bool FakeTtyDriver::PseudoTerminal(dev_t node)
 {
-    Kind kind;
-    dev_t node;
-    return !kindOf(fd, kind, node) && TSerTtyDriver::PseudoTerminal(fd);
+    std::lock_guard lock(mutex_);
+    return kinds_.count(node) == 0 && TSerTtyDriver::PseudoTerminal(node);
 }
 
 int FakeTtyDriver::WriteSettings(int fd, const TSerLineSettings &settings)

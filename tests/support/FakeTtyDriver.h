@@ -44,7 +44,7 @@ public:
 
     std::string DriverName(int fd) override;
     int UartType(int fd) override;
-    bool PseudoTerminal(int fd) override;
+    bool PseudoTerminal(dev_t node) override;
     int WriteSettings(int fd, const TSerLineSettings &settings) override;
     int ReadSettings(int fd, TSerLineSettings &settings) override;
     uint32_t OutQueue(int fd) override;
