@@ -64,6 +64,9 @@ std::string withTrailingSlash(std::string path)
     return path;
 }
 
+// The bytes of a [TermMacros] value.
+std::string macroBytes(const std::string &value, FirstError &errors) { return bytesOf(Cut(value, 255), errors); }
+
 void clearCustomButton(int i)
 {
     Settings.CustomBtnLabel[i] = "";
@@ -105,17 +108,19 @@ void ReadTermMacros(const IniDocument &ini)
 {
     FirstError errors;
     Settings.TermMacroList.clear();
-    for (const std::string &key : ini.ReadSection("TermMacros")) {
-        Settings.TermMacroList.push_back(key + "=" + bytesOf(Cut(ini.ReadString("TermMacros", key, ""), 255), errors));
-    }
+    // Line by line: names that read the same (text outside Windows-1252) are macros of their own.
+    for (const std::string &pair : ini.ReadSectionValues("TermMacros"))
+        Settings.TermMacroList.push_back(StrBefore(pair, "=") + "=" + macroBytes(StrAfter(pair, "="), errors));
     SortTermMacros();
     errors.raise();
 }
 
 void SortTermMacros()
 {
+    // By the name and its "=", which orders different names as the whole lines would.
+    const auto name = [](const std::string &line) { return UpperCase(StrBefore(line, "=") + "="); };
     std::stable_sort(Settings.TermMacroList.begin(), Settings.TermMacroList.end(),
-                     [](const std::string &a, const std::string &b) { return UpperCase(a) < UpperCase(b); });
+                     [&](const std::string &a, const std::string &b) { return name(a) < name(b); });
 }
 
 std::string MacroNameFault(const std::string &name)
@@ -131,16 +136,16 @@ std::string MacroNameFault(const std::string &name)
 
 void WriteTermMacros(IniDocument &ini)
 {
-    ini.EraseSection("TermMacros");
-    std::vector<std::string> written;
+    std::vector<std::pair<std::string, std::string>> macros;
     for (const std::string &full : Settings.TermMacroList) {
         const std::string line = Cut(full, 255);
         const std::string name = StrBefore(line, "=");
-        const auto same = [&](const std::string &earlier) { return SameText(earlier, name); };
-        if (!MacroNameFault(name).empty() || std::any_of(written.begin(), written.end(), same)) continue;
-        written.push_back(name);
-        ini.WriteString("TermMacros", name, BytesToHex(StrAfter(line, "=")));
+        if (MacroNameFault(name).empty()) macros.emplace_back(name, BytesToHex(StrAfter(line, "=")));
     }
+    ini.WriteSectionValues("TermMacros", macros, [](const std::string &read, const std::string &written) {
+        FirstError ignored;
+        return macroBytes(read, ignored) == HexToBytes(written);
+    });
 }
 
 TFormRect ReadFormRect(const IniDocument &ini, const std::string &key)

@@ -74,8 +74,8 @@ std::string IniPath();
 // Reads the whole INI into Settings. Every step runs; a value that is not hexadecimal leaves its field at the
 // default, and the first such conversion error is raised once everything has been read.
 void ReadSettings();
-// Writes the fixed part: [Port] (without MaxPort), [Header], some [Misc] keys, [Forms] and [TermMacros].
-// Raises IniError when the INI cannot be written.
+// Writes the fixed part: [Port] (without MaxPort), [Header], some [Misc] keys, [Forms] and [TermMacros]. A line
+// whose value the record still holds as read stays byte for byte. Raises IniError when the INI cannot be written.
 void WriteSettings();
 // WriteSettings for the windows whose actions save the settings along the way: a failure is reported (once per
 // cause) and the action goes on.
@@ -92,13 +92,16 @@ std::string ReadModelDevPath(const std::string &section);
 void ReadMultiSection(bool useDefault);
 
 void ReadCustomButtons(const IniDocument &ini);
+// One macro per key line of [TermMacros], also where names read the same.
 void ReadTermMacros(const IniDocument &ini);
-// Sorts TermMacroList without regard to case; equal lines keep their order.
+// Sorts TermMacroList by name without regard to case; macros of the same name keep their order.
 void SortTermMacros();
 // Why a text cannot name a macro in [TermMacros], where it would read back as a section header, a comment or
 // another name; empty when it can. Names that differ only in case are one key there: the caller compares them.
 std::string MacroNameFault(const std::string &name);
-// Writes one key per macro; a name that cannot be a key, or that equals an earlier one but for case, is left out.
+// Makes [TermMacros] hold TermMacroList by changing only what differs: a line whose macro is in the list stays as
+// it is, an edited macro takes over a line of its name, lines of deleted macros go, new macros are added. A name
+// that cannot be a key, or whose key the section already has but for case, is left out.
 void WriteTermMacros(IniDocument &ini);
 TFormRect ReadFormRect(const IniDocument &ini, const std::string &key);
 void WriteFormRect(IniDocument &ini, const std::string &key, const TFormRect &rect);

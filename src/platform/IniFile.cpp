@@ -68,60 +68,67 @@ IniDocument IniDocument::Load(const std::string &path)
     if (!in) throw IniError("Unable to read " + path);
     std::ostringstream buf;
     buf << in.rdbuf();
-    const std::string text = doc.decode(buf.str());
+    const std::string bytes = buf.str();
+    const auto starts = [&](std::string_view mark) { return bytes.compare(0, mark.size(), mark) == 0; };
+    doc.form_ = starts(kUtf8Mark) ? Form::Utf8 : starts(kUtf16LEMark) ? Form::Utf16LE
+                                              : starts(kUtf16BEMark) ? Form::Utf16BE : Form::Bytes;
 
+    // The file is cut into lines by its own code units, so that each line keeps its bytes.
+    const std::string_view file(bytes);
+    const bool wide = doc.form_ == Form::Utf16LE || doc.form_ == Form::Utf16BE;
+    const std::size_t unit = wide ? 2 : 1;
+    const auto code = [&](std::size_t i) {
+        if (!wide) return static_cast<unsigned char>(file[i]) + 0u;
+        const unsigned a = static_cast<unsigned char>(file[i]), b = static_cast<unsigned char>(file[i + 1]);
+        return doc.form_ == Form::Utf16BE ? (a << 8) | b : (b << 8) | a;
+    };
     bool endSeen = false;
-    std::string line;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        char c = text[i];
-        if (c != '\r' && c != '\n') {
-            line += c;
-            continue;
-        }
-        bool crlf = c == '\r' && i + 1 < text.size() && text[i + 1] == '\n';
-        if (!endSeen) {
-            doc.lineEnd_ = crlf ? "\r\n" : std::string(1, c);
+    std::size_t start = doc.form_ == Form::Utf8 ? kUtf8Mark.size() : wide ? kUtf16LEMark.size() : 0;
+    while (start < file.size()) {
+        std::size_t i = start;
+        while (i + unit <= file.size() && code(i) != '\r' && code(i) != '\n') i += unit;
+        if (i + unit > file.size()) i = file.size();   // a last line without an end, with an odd byte
+        const std::string_view stored = file.substr(start, i - start);
+        std::string end;
+        if (i < file.size()) {
+            end = char(code(i));
+            i += unit;
+            if (end == "\r" && i + unit <= file.size() && code(i) == '\n') {
+                end += '\n';
+                i += unit;
+            }
+            if (!endSeen) doc.lineEnd_ = end;
             endSeen = true;
         }
-        if (crlf) ++i;
-        doc.lines_.push_back(std::move(line));
-        line.clear();
+        doc.lines_.push_back({doc.decode(stored), std::string(stored), end});
+        start = i;
     }
-    if (!line.empty()) doc.lines_.push_back(std::move(line));
     return doc;
 }
 
 void IniDocument::Save(const std::string &path) const
 {
-    std::string text;
-    for (const std::string &line : lines_) text += line + lineEnd_;
-    if (!WriteFileAtomically(path, encode(text)))
+    std::string bytes(form_ == Form::Utf8 ? kUtf8Mark : form_ == Form::Utf16LE ? kUtf16LEMark
+                                         : form_ == Form::Utf16BE ? kUtf16BEMark : "");
+    for (std::size_t i = 0; i < lines_.size(); ++i) {
+        const Line &line = lines_[i];
+        bytes += line.stored ? *line.stored : encode(line.text);
+        bytes += encode(line.end.empty() && i + 1 < lines_.size() ? lineEnd_ : line.end);
+    }
+    if (!WriteFileAtomically(path, bytes))
         throw IniError("Unable to write to " + path + ": " + std::strerror(errno));
 }
 
-std::string IniDocument::decode(std::string bytes)
+std::string IniDocument::decode(std::string_view bytes) const
 {
-    const auto starts = [&](std::string_view mark) { return bytes.compare(0, mark.size(), mark) == 0; };
-    if (starts(kUtf8Mark)) {
-        form_ = Form::Utf8;
-        return bytes.substr(kUtf8Mark.size());
-    }
-    if (starts(kUtf16LEMark) || starts(kUtf16BEMark)) {
-        form_ = starts(kUtf16LEMark) ? Form::Utf16LE : Form::Utf16BE;
-        return Utf16ToUtf8(std::string_view(bytes).substr(2), form_ == Form::Utf16BE);
-    }
-    return bytes;
+    if (form_ == Form::Utf16LE || form_ == Form::Utf16BE) return Utf16ToUtf8(bytes, form_ == Form::Utf16BE);
+    return std::string(bytes);
 }
 
-std::string IniDocument::encode(const std::string &text) const
+std::string IniDocument::encode(std::string_view text) const
 {
-    switch (form_) {
-    case Form::Bytes: return text;
-    case Form::Utf8: return std::string(kUtf8Mark) + text;
-    case Form::Utf16LE: return std::string(kUtf16LEMark) + Utf8ToUtf16(text, false);
-    case Form::Utf16BE: return std::string(kUtf16BEMark) + Utf8ToUtf16(text, true);
-    }
-    return text;
+    if (form_ == Form::Utf16LE || form_ == Form::Utf16BE) return Utf8ToUtf16(text, form_ == Form::Utf16BE);
+    return std::string(text);
 }
 
 std::string IniDocument::toLines(std::string_view text) const
@@ -137,9 +144,9 @@ std::string IniDocument::fromLines(std::string_view text) const
 std::optional<IniDocument::Range> IniDocument::findSection(std::string_view section) const
 {
     for (std::size_t i = 0; i < lines_.size(); ++i) {
-        if (kindOf(lines_[i]) != LineKind::Header || !SameText(headerName(lines_[i]), section)) continue;
+        if (kindOf(lines_[i].text) != LineKind::Header || !SameText(headerName(lines_[i].text), section)) continue;
         std::size_t end = i + 1;
-        while (end < lines_.size() && kindOf(lines_[end]) != LineKind::Header) ++end;
+        while (end < lines_.size() && kindOf(lines_[end].text) != LineKind::Header) ++end;
         return Range {i, end};
     }
     return std::nullopt;
@@ -147,10 +154,23 @@ std::optional<IniDocument::Range> IniDocument::findSection(std::string_view sect
 
 std::optional<std::size_t> IniDocument::findKey(const Range &range, std::string_view key) const
 {
-    for (std::size_t i = range.header + 1; i < range.end; ++i)
-        if (kindOf(lines_[i]) == LineKind::Key && hasValue(lines_[i]) && SameText(keyName(lines_[i]), key))
-            return i;
+    for (std::size_t i = range.header + 1; i < range.end; ++i) {
+        const std::string &line = lines_[i].text;
+        if (kindOf(line) == LineKind::Key && hasValue(line) && SameText(keyName(line), key)) return i;
+    }
     return std::nullopt;
+}
+
+std::vector<IniDocument::KeyLine> IniDocument::keyLines(const Range &range) const
+{
+    std::vector<KeyLine> keys;
+    for (std::size_t i = range.header + 1; i < range.end; ++i) {
+        if (kindOf(lines_[i].text) != LineKind::Key) continue;
+        const std::string key = keyName(lines_[i].text);
+        const auto line = findKey(range, key);
+        keys.push_back({i, fromLines(key), line ? fromLines(valueOf(lines_[*line].text)) : std::string()});
+    }
+    return keys;
 }
 
 bool IniDocument::SectionExists(std::string_view section) const { return findSection(toLines(section)).has_value(); }
@@ -166,7 +186,7 @@ std::optional<std::string> IniDocument::Value(std::string_view section, std::str
     if (!range) return std::nullopt;
     auto line = findKey(*range, toLines(key));
     if (!line) return std::nullopt;
-    return fromLines(valueOf(lines_[*line]));
+    return fromLines(valueOf(lines_[*line].text));
 }
 
 std::string IniDocument::ReadString(std::string_view section, std::string_view key, std::string_view fallback) const
@@ -192,44 +212,47 @@ bool IniDocument::ReadBool(std::string_view section, std::string_view key, bool 
 std::vector<std::string> IniDocument::ReadSection(std::string_view section) const
 {
     std::vector<std::string> keys;
-    for (const std::string &pair : ReadSectionValues(section)) keys.push_back(pair.substr(0, pair.find('=')));
+    if (auto range = findSection(toLines(section)))
+        for (const KeyLine &key : keyLines(*range)) keys.push_back(key.name);
     return keys;
 }
 
 std::vector<std::string> IniDocument::ReadSectionValues(std::string_view section) const
 {
     std::vector<std::string> pairs;
-    auto range = findSection(toLines(section));
-    if (!range) return pairs;
-    for (std::size_t i = range->header + 1; i < range->end; ++i) {
-        if (kindOf(lines_[i]) != LineKind::Key) continue;
-        const std::string key = keyName(lines_[i]);
-        const auto line = findKey(*range, key);   // the first line of that name gives the value
-        pairs.push_back(fromLines(key) + "=" + (line ? fromLines(valueOf(lines_[*line])) : std::string()));
-    }
+    if (auto range = findSection(toLines(section)))
+        for (const KeyLine &key : keyLines(*range)) pairs.push_back(key.name + "=" + key.value);
     return pairs;
 }
 
 void IniDocument::WriteString(std::string_view section, std::string_view key, std::string_view value)
 {
-    writeLine(toLines(section), toLines(key), encodeValue(toLines(value)));
+    const std::string line = OneLine(value);
+    if (Value(section, key) == line) return;
+    writeLine(toLines(section), toLines(key), encodeValue(toLines(line)));
 }
 
 void IniDocument::writeLine(const std::string &section, const std::string &key, const std::string &value)
 {
     auto range = findSection(section);
     if (!range) {
-        lines_.push_back("[" + section + "]");
-        lines_.push_back(key + "=" + value);
+        lines_.push_back({"[" + section + "]", std::nullopt, lineEnd_});
+        lines_.push_back({key + "=" + value, std::nullopt, lineEnd_});
         return;
     }
     if (auto line = findKey(*range, key)) {
-        lines_[*line] = keyName(lines_[*line]) + "=" + value;
+        setText(*line, keyName(lines_[*line].text) + "=" + value);
         return;
     }
     std::size_t at = range->end;
-    while (at > range->header + 1 && kindOf(lines_[at - 1]) == LineKind::Blank) --at;
-    lines_.insert(lines_.begin() + std::ptrdiff_t(at), key + "=" + value);
+    while (at > range->header + 1 && kindOf(lines_[at - 1].text) == LineKind::Blank) --at;
+    lines_.insert(lines_.begin() + std::ptrdiff_t(at), {key + "=" + value, std::nullopt, lineEnd_});
+}
+
+void IniDocument::setText(std::size_t line, std::string text)
+{
+    lines_[line].text = std::move(text);
+    lines_[line].stored.reset();
 }
 
 void IniDocument::WriteInteger(std::string_view section, std::string_view key, int32_t value)
@@ -240,6 +263,33 @@ void IniDocument::WriteInteger(std::string_view section, std::string_view key, i
 void IniDocument::WriteBool(std::string_view section, std::string_view key, bool value)
 {
     WriteString(section, key, value ? "1" : "0");
+}
+
+void IniDocument::WriteSectionValues(std::string_view section,
+                                     const std::vector<std::pair<std::string, std::string>> &pairs,
+                                     const SameValue &same)
+{
+    const auto range = findSection(toLines(section));
+    const std::vector<KeyLine> keys = range ? keyLines(*range) : std::vector<KeyLine> {};
+    std::vector<bool> kept(keys.size()), placed(pairs.size());
+    // Lines that read as a pair stay; then a line whose key reads as a pair's name takes its value, unless an
+    // earlier line of that key would hide it.
+    const auto place = [&](auto &&fits) {
+        for (std::size_t p = 0; p < pairs.size(); ++p)
+            for (std::size_t k = 0; !placed[p] && k < keys.size(); ++k)
+                if (!kept[k] && keys[k].name == pairs[p].first && fits(keys[k], pairs[p])) kept[k] = placed[p] = true;
+    };
+    place([&](const KeyLine &key, const auto &pair) { return same(key.value, pair.second); });
+    place([&](const KeyLine &key, const auto &pair) {
+        const std::string &text = lines_[key.line].text;
+        if (findKey(*range, keyName(text)) != key.line) return false;
+        setText(key.line, keyName(text) + "=" + encodeValue(toLines(OneLine(pair.second))));
+        return true;
+    });
+    for (std::size_t k = keys.size(); k-- > 0;)
+        if (!kept[k]) lines_.erase(lines_.begin() + std::ptrdiff_t(keys[k].line));
+    for (std::size_t p = 0; p < pairs.size(); ++p)
+        if (!placed[p] && !ValueExists(section, pairs[p].first)) WriteString(section, pairs[p].first, pairs[p].second);
 }
 
 void IniDocument::EraseSection(std::string_view section)

@@ -3,13 +3,18 @@
 // A file that begins with a UTF-8 or UTF-16 byte-order mark is read as that text and written back in the same form;
 // callers see its texts as Windows-1252 bytes, like those of any other file. Line ends are kept.
 // Sections and keys are found without regard to ASCII case, the first match wins, values are trimmed and lose one
-// pair of enclosing quotes. Writing changes only the line concerned: comments, unknown keys and order stay.
+// pair of enclosing quotes. Writing changes only the line concerned, and only when the value it reads as differs:
+// comments, unknown keys, order and every other line stay byte for byte, so text that Windows-1252 lacks survives.
+// A value is written on one line (OneLine: an outer line break is dropped, inner ones become blanks), in double
+// quotes when it would not read back as it is otherwise.
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 class IniError : public std::runtime_error {
@@ -43,6 +48,14 @@ public:
     void WriteString(std::string_view section, std::string_view key, std::string_view value);
     void WriteInteger(std::string_view section, std::string_view key, int32_t value);
     void WriteBool(std::string_view section, std::string_view key, bool value);
+    // Whether a value as read stands for a value to be written.
+    using SameValue = std::function<bool(const std::string &read, const std::string &written)>;
+    // Makes the section hold the (name, value) pairs, as ReadSectionValues would give them, by changing only what
+    // differs: a line that reads as a pair's name and value stays as it is; a pair whose name a line left over
+    // reads as takes that line's key with the pair's value; the lines still left over are removed; the pairs still
+    // left over are added, except those whose key the section already has. Comments and blank lines stay.
+    void WriteSectionValues(std::string_view section, const std::vector<std::pair<std::string, std::string>> &pairs,
+                            const SameValue &same);
     void EraseSection(std::string_view section);
 
 private:
@@ -52,20 +65,32 @@ private:
     };
     std::optional<Range> findSection(std::string_view section) const;
     std::optional<std::size_t> findKey(const Range &range, std::string_view key) const;
+    // The key lines of a section with their names and values as the callers see them: a line of a name that an
+    // earlier line has gives that line's value.
+    struct KeyLine {
+        std::size_t line;
+        std::string name, value;
+    };
+    std::vector<KeyLine> keyLines(const Range &range) const;
     // Section, key and value as the lines hold them.
     void writeLine(const std::string &section, const std::string &key, const std::string &value);
+    void setText(std::size_t line, std::string text);
 
     // The file's text form: bytes as they are, or Unicode with a byte-order mark (the lines then hold UTF-8).
     enum class Form { Bytes, Utf8, Utf16LE, Utf16BE };
-    // The file's bytes as the lines' text; notes the form.
-    std::string decode(std::string bytes);
-    std::string encode(const std::string &text) const;
+    std::string decode(std::string_view bytes) const;
+    std::string encode(std::string_view text) const;
     // Windows-1252 text of the callers to the lines' text and back.
     std::string toLines(std::string_view text) const;
     std::string fromLines(std::string_view text) const;
 
-    std::vector<std::string> lines_;
-    std::string lineEnd_ = "\r\n";
+    struct Line {
+        std::string text;
+        std::optional<std::string> stored;   // the file's bytes of the text until the line is written
+        std::string end;                     // its line end; none after a last line that has none
+    };
+    std::vector<Line> lines_;
+    std::string lineEnd_ = "\r\n";   // of the file's first line, for new lines
     Form form_ = Form::Bytes;
 };
 

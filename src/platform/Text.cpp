@@ -41,6 +41,21 @@ std::string TrimRight(std::string_view text)
 
 std::string Trim(std::string_view text) { return TrimLeft(TrimRight(text)); }
 
+std::string OneLine(std::string_view text)
+{
+    const auto isBreak = [](char c) { return c == '\r' || c == '\n'; };
+    std::string out;
+    for (std::size_t i = 0; i < text.size();) {
+        if (!isBreak(text[i])) {
+            out += text[i++];
+            continue;
+        }
+        while (i < text.size() && isBreak(text[i])) ++i;
+        if (!out.empty() && i < text.size()) out += ' ';
+    }
+    return out;
+}
+
 std::string UpperCase(std::string_view text)
 {
     std::string out(text);

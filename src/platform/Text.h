@@ -13,6 +13,8 @@ std::string Cut(std::string_view text, std::size_t n);
 std::string Trim(std::string_view text);
 std::string TrimLeft(std::string_view text);
 std::string TrimRight(std::string_view text);
+// The text on one line: line breaks (CR, LF) at either end are dropped, each run of them inside becomes a blank.
+std::string OneLine(std::string_view text);
 
 std::string UpperCase(std::string_view text);
 bool SameText(std::string_view a, std::string_view b);
