@@ -233,9 +233,10 @@ void TSetupForm::FormClose()
     s.Data = DataGrp->ItemIndex() + 7;
     s.Stop = StopGrp->ItemIndex() + 1;
     s.DefTpl = UpperCase(ToCp1252(DefTplEd->text()));
-    s.Customer = ToCp1252(CustomerEd->text());
-    s.Model = ToCp1252(ModelEd->text());
-    s.SerNum = ToCp1252(SerNumEd->text());
+    // A line edit keeps the line end of a pasted text: the header texts are kept on one line, as the INI holds them.
+    s.Customer = OneLine(ToCp1252(CustomerEd->text()));
+    s.Model = OneLine(ToCp1252(ModelEd->text()));
+    s.SerNum = OneLine(ToCp1252(SerNumEd->text()));
     s.Debug = DebugCheck->isChecked();
     if (const int language = LanguageCombo->currentIndex(); language >= 0) {
         const std::string letter = StrAfter(s.LanguageList[std::size_t(language)], "=");

@@ -24,6 +24,8 @@
 #include <QSignalBlocker>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 namespace {
 
 const char *const kUnnamed = "...";
@@ -229,9 +231,13 @@ bool TMacroForm::NamesCanBeStored()
     for (std::size_t i = 0; i < names_.size(); ++i) {
         if (names_[i].empty() || names_[i] == kUnnamed) continue;
         std::string fault = MacroNameFault(names_[i]);
-        for (std::size_t j = 0; fault.empty() && j < i; ++j)
-            if (SameText(names_[j], names_[i]))
-                fault = "Two macros are named \"" + names_[i] + "\": names must differ in more than case.";
+        // A name may come as often as the INI held it: names outside Windows-1252 can read the same there.
+        const auto named = [&](const std::string &name) { return SameText(name, names_[i]); };
+        const auto held = std::count_if(Settings.TermMacroList.begin(), Settings.TermMacroList.end(),
+                                        [&](const std::string &line) { return named(StrBefore(line, "=")); });
+        const auto earlier = std::count_if(names_.begin(), names_.begin() + std::ptrdiff_t(i), named);
+        if (fault.empty() && earlier >= std::max<std::ptrdiff_t>(held, 1))
+            fault = "Two macros are named \"" + names_[i] + "\": names must differ in more than case.";
         if (fault.empty()) continue;
         {
             const QSignalBlocker quiet(McList);

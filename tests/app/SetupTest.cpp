@@ -19,6 +19,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -228,9 +229,14 @@ TEST_F(SetupTest, HeaderTextsAloneAreStoredWithoutAQuestion)
         form.ModelEd->clear();
         QTest::keyClicks(form.ModelEd, "M-100");
         form.SerNumEd->setText("SN" + QString(100, '9'));
+        QApplication::clipboard()->setText("ACME\r\n");   // a name copied with its line end
+        form.CustomerEd->setFocus();
+        QTest::keySequence(form.CustomerEd, QKeySequence::Paste);
         form.OkBtn->click();
     });
     EXPECT_TRUE(ui.questions().empty());
+    EXPECT_EQ(Settings.Customer.str(), "ACME");
+    EXPECT_EQ(iniValue(ini(), "Customer"), "ACME");
     EXPECT_EQ(iniValue(ini(), "Model"), "M-100");
     EXPECT_EQ(Settings.SerNum.str(), "SN" + std::string(78, '9'));
 }

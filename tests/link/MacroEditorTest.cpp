@@ -141,6 +141,26 @@ TEST_F(MacroFormTest, OkRefusesNamesThatCannotBeStoredAsTheyAre)
     EXPECT_NE(dir.read("CORVANE.INI").find("Gamma=47"), std::string::npos);
 }
 
+// Names outside Windows-1252 show as "?"; two that read the same stay two macros, each on its own line of the INI,
+// and an edit of each goes to its own line.
+TEST_F(MacroFormTest, MacrosWhoseNamesReadTheSameStayApart)
+{
+    writeIni("[TermMacros]\nТест=42\nСкан=41\n");
+    dir.write("CORVANE.INI", "\xEF\xBB\xBF" + dir.read("CORVANE.INI"));   // read as UTF-8
+    ReadSettings();
+    openTerminal();
+    editMacros([&](TMacroForm &d) {
+        EXPECT_EQ(names(d), (QStringList {"????", "????"}));
+        for (int row : {0, 1}) {
+            d.McList->setCurrentRow(row);
+            typeText(d.CmdEdit, row == 0 ? "C" : "D");
+        }
+        d.OkBtn->click();
+    });
+    EXPECT_TRUE(ui.warnings().empty());
+    EXPECT_NE(dir.read("CORVANE.INI").find("[TermMacros]\nТест=4243\nСкан=4144\n"), std::string::npos);
+}
+
 TEST_F(MacroFormTest, DefBringsBackTheLastOkAndCancelStoresNothing)
 {
     writeIni("[TermMacros]\nA=41\nB=42\n");

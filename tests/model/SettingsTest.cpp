@@ -258,36 +258,43 @@ TEST(FormBounds, PartialRectanglesNeverShrinkTheWindow)
     EXPECT_EQ(std::tie(saved.Left, saved.Top, saved.Width, saved.Height), std::make_tuple(0, 0, 640, 200));
 }
 
-// An INI saved as UTF-16 by a Windows editor: its values are used, and a save leaves it UTF-16 with its line ends,
-// its comments and the keys the program does not write.
-TEST_F(SettingsTest, AUtf16IniIsReadAndWrittenBackAsUtf16)
+// An INI saved as Unicode by a Windows editor: its values are used, and each save, as Connect, Setup and exit make
+// it, leaves every line as it was but those of the values that changed, text that Windows-1252 lacks included.
+TEST_F(SettingsTest, ASaveOfAUnicodeIniChangesOnlyTheLinesOfChangedValues)
 {
-    const std::string text = "; Einstellungen für Linie 4 — 设置\r\n"
-                             "[Port]\r\nPort=3\r\nBaud=9600\r\n"
-                             "[Header]\r\nCustomer=Müller €\r\n"
-                             "[Special]\r\nDownload=TARSEL.DLL $DEV,$COM\r\n";
-    writeIni("\xFF\xFE" + Utf8ToUtf16(text, false));
-    ReadSettings();
-    EXPECT_EQ(Settings.Port, 3);
-    EXPECT_EQ(Settings.Baud, 9600);
-    EXPECT_EQ(Settings.Customer.str(), "M\xFCller \x80");
-    EXPECT_EQ(Settings.SpecialList, Strings {"Download=TARSEL.DLL $DEV,$COM"});
+    const auto text = [](const std::string &port, const std::string &model, const std::string &macros) {
+        return "; Einstellungen für Linie 4 — 设置\r\n"
+               "[Port]\r\nPort=" + port + "\r\nBaud=9600\r\nParity=0\r\nData=8\r\nStop=1\r\n"
+               "[Header]\r\nCustomer=Łódź Sp. z o.o.\r\nModel=" + model + "\r\nSerNum=\r\n"
+               "[Misc]\r\nDebug=0\r\nSerialStart=2\r\nSerialStop=3\r\nInches=0\r\nToolbar=1\r\n"
+               "Language=_\r\nLevel=99\r\n"
+               "[Forms]\r\nTerm=-1,-1,-1,-1\r\nLoadCfg=-1,-1,-1,-1\r\nLoadCfgSplit=-1,-1\r\n"
+               "[TermMacros]\r\n; Макросы\r\n" + macros +
+               "[Special]\r\nDownload=TARSEL.DLL $DEV,$COM\r\n";
+    };
+    const std::string macros = "Тест=42\r\nСкан=41\r\nBeep=07\r\n";
+    const std::string unknown(4, '?');   // what the two Cyrillic names read as
+    for (const bool wide : {false, true}) {
+        const auto file = [&](const std::string &t) {
+            return wide ? "\xFF\xFE" + Utf8ToUtf16(t, false) : "\xEF\xBB\xBF" + t;
+        };
+        writeIni(file(text("3", "Müller €", macros)));
+        ReadSettings();
+        EXPECT_EQ(Settings.Port, 3);
+        EXPECT_EQ(Settings.Customer.str(), "?\xF3" "d? Sp. z o.o.");
+        EXPECT_EQ(Settings.Model.str(), "M\xFCller \x80");
+        EXPECT_EQ(Settings.TermMacroList, (Strings {unknown + "=B", unknown + "=A", "Beep=\a"}));   // each line its own
+        EXPECT_EQ(Settings.SpecialList, Strings {"Download=TARSEL.DLL $DEV,$COM"});
 
-    Settings.Port = 4;
-    Settings.Model = "Sch\xF6n";
-    WriteSettings();
-    const std::string saved = ini();
-    ASSERT_EQ(saved.substr(0, 2), "\xFF\xFE");
-    const std::string back = Utf16ToUtf8(std::string_view(saved).substr(2), false);
-    EXPECT_EQ(Utf8ToUtf16(back, false), saved.substr(2)) << "nothing but UTF-16 in the file";
-    EXPECT_EQ(back.find('\n'), back.find("\r\n") + 1) << "CR LF line ends";
-    for (const std::string &kept : {std::string("; Einstellungen für Linie 4 — 设置\r\n"), std::string("Port=4\r\n"),
-                                    std::string("Baud=9600\r\n"), std::string("Customer=Müller €\r\n"),
-                                    std::string("Model=Schön\r\n"), std::string("Download=TARSEL.DLL $DEV,$COM\r\n")})
-        EXPECT_NE(back.find(kept), std::string::npos) << kept;
+        SaveSettings();   // as Connect saves
+        EXPECT_EQ(ini(), file(text("3", "Müller €", macros))) << wide;
 
-    Settings = TCVSetup {};
-    ReadSettings();   // and it reads again
-    EXPECT_EQ(Settings.Port, 4);
-    EXPECT_EQ(Settings.Model.str(), "Sch\xF6n");
+        Settings.Port = 4;
+        Settings.Model = "Sch\xF6n";
+        // The first macro edited, Beep deleted, New added.
+        Settings.TermMacroList = {unknown + "=C", unknown + "=A", "New=N"};
+        SaveSettings();   // as exit saves
+        EXPECT_EQ(ini(), file(text("4", "Schön", "Тест=43\r\nСкан=41\r\nNew=4E\r\n"))) << wide;
+    }
+    EXPECT_TRUE(ui.warnings().empty());
 }

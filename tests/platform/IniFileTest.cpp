@@ -84,14 +84,22 @@ TEST(IniFile, WritesChangeOnlyTheirLine)
               "[Header]\r\nFlag=1\r\n");
 }
 
-TEST(IniFile, ValuesWithOuterBlanksOrQuotesReadBackUnchanged)
+// A value reads back as written, on one line: quotes keep outer blanks and quotes, an outer line break is dropped
+// and inner ones become a blank.
+TEST(IniFile, ValuesReadBackAsWrittenOnOneLine)
 {
     TempDir dir;
     IniFile ini(dir.file("NEW.INI"));
-    for (const char *value : {"  lead", "trail\t", "ctl\x01", "\x1Bx", "\"quoted\"", "'q'", "plain", "", "a \"mid\" b"}) {
-        ini.WriteString("Header", "Customer", value);
-        EXPECT_EQ(ini.ReadString("Header", "Customer", "?"), value);
+    const std::pair<const char *, const char *> cases[] = {
+        {"  lead", "  lead"}, {"trail\t", "trail\t"}, {"ctl\x01", "ctl\x01"}, {"\x1Bx", "\x1Bx"},
+        {"\"quoted\"", "\"quoted\""}, {"'q'", "'q'"}, {"plain", "plain"}, {"", ""}, {"a \"mid\" b", "a \"mid\" b"},
+        {"ACME\r\n", "ACME"}, {"\nACME \r\n", "ACME "}, {"ACME\r\n\r\nLtd\rX", "ACME Ltd X"},
+    };
+    for (const auto &[written, read] : cases) {
+        ini.WriteString("Header", "Customer", written);
+        EXPECT_EQ(ini.ReadString("Header", "Customer", "?"), read);
     }
+    EXPECT_EQ(ini.ReadSection("Header"), std::vector<std::string> {"Customer"});
 }
 
 TEST(IniFile, EraseSectionRemovesEveryCopyWithItsCommentsAndRewriteKeepsTheRest)
@@ -181,4 +189,34 @@ TEST(IniFile, BrokenUnicodeReadsWithoutLoss)
     EXPECT_EQ(stray.ReadString("A", "K", ""), "\xE9t\xE9");
     stray.WriteInteger("A", "N", 1);
     EXPECT_EQ(dir.read("STRAY.INI"), "\xEF\xBB\xBF[A]\nK=\xE9t\xE9\nN=1\n");
+}
+
+// A write changes only lines whose value reads differently: the other lines keep their bytes, broken UTF-16, text
+// that Windows-1252 lacks and line ends included; a changed line keeps its own line end.
+TEST(IniFile, UntouchedLinesKeepTheirBytes)
+{
+    struct Case {
+        const char *name;
+        std::string mark, broken;   // an unpaired surrogate as the file holds it
+        std::function<std::string(const std::string &)> encode;
+    };
+    const Case cases[] = {
+        {"UTF-8", "\xEF\xBB\xBF", "\xED\xA0\x80", [](const std::string &t) { return t; }},
+        {"UTF-16LE", "\xFF\xFE", std::string("\0\xD8", 2), [](const std::string &t) { return Utf8ToUtf16(t, false); }},
+        {"UTF-16BE", "\xFE\xFF", std::string("\xD8\0", 2), [](const std::string &t) { return Utf8ToUtf16(t, true); }},
+    };
+    for (const Case &c : cases) {
+        TempDir dir;
+        const auto file = [&](const std::string &k, const std::string &last) {
+            const std::string lines = " x\r\n[A]\nSame=\xC5\x81\xC3\xB3" "d\xC5\xBA\r\nK=" + k + "\nLast=end" + last;
+            return c.mark + c.encode("; ") + c.broken + c.encode(lines);
+        };
+        IniFile ini(dir.write("A.INI", file("1", "")));
+        ini.Update([](IniDocument &doc) {
+            doc.WriteString("A", "Same", doc.ReadString("A", "Same", ""));   // "?\xF3d?": reads the same
+            doc.WriteInteger("A", "K", 2);
+            doc.WriteInteger("A", "New", 3);
+        });
+        EXPECT_EQ(dir.read("A.INI"), file("2", "\r\nNew=3\r\n")) << c.name;
+    }
 }
