@@ -75,7 +75,7 @@ IniDocument IniDocument::Load(const std::string &path)
 
     // The file is cut into lines by its own code units, so that each line keeps its bytes.
     const std::string_view file(bytes);
-    const bool wide = doc.form_ == Form::Utf16LE || doc.form_ == Form::Utf16BE;
+    const bool wide = doc.wide();
     const std::size_t unit = wide ? 2 : 1;
     const auto code = [&](std::size_t i) {
         if (!wide) return static_cast<unsigned char>(file[i]) + 0u;
@@ -83,7 +83,7 @@ IniDocument IniDocument::Load(const std::string &path)
         return doc.form_ == Form::Utf16BE ? (a << 8) | b : (b << 8) | a;
     };
     bool endSeen = false;
-    std::size_t start = doc.form_ == Form::Utf8 ? kUtf8Mark.size() : wide ? kUtf16LEMark.size() : 0;
+    std::size_t start = doc.mark().size();
     while (start < file.size()) {
         std::size_t i = start;
         while (i + unit <= file.size() && code(i) != '\r' && code(i) != '\n') i += unit;
@@ -108,8 +108,7 @@ IniDocument IniDocument::Load(const std::string &path)
 
 void IniDocument::Save(const std::string &path) const
 {
-    std::string bytes(form_ == Form::Utf8 ? kUtf8Mark : form_ == Form::Utf16LE ? kUtf16LEMark
-                                         : form_ == Form::Utf16BE ? kUtf16BEMark : "");
+    std::string bytes(mark());
     for (std::size_t i = 0; i < lines_.size(); ++i) {
         const Line &line = lines_[i];
         bytes += line.stored ? *line.stored : encode(line.text);
@@ -119,16 +118,22 @@ void IniDocument::Save(const std::string &path) const
         throw IniError("Unable to write to " + path + ": " + std::strerror(errno));
 }
 
+std::string_view IniDocument::mark() const
+{
+    return form_ == Form::Utf8 ? kUtf8Mark : form_ == Form::Utf16LE ? kUtf16LEMark
+                                           : form_ == Form::Utf16BE ? kUtf16BEMark : std::string_view();
+}
+
+bool IniDocument::wide() const { return form_ == Form::Utf16LE || form_ == Form::Utf16BE; }
+
 std::string IniDocument::decode(std::string_view bytes) const
 {
-    if (form_ == Form::Utf16LE || form_ == Form::Utf16BE) return Utf16ToUtf8(bytes, form_ == Form::Utf16BE);
-    return std::string(bytes);
+    return wide() ? Utf16ToUtf8(bytes, form_ == Form::Utf16BE) : std::string(bytes);
 }
 
 std::string IniDocument::encode(std::string_view text) const
 {
-    if (form_ == Form::Utf16LE || form_ == Form::Utf16BE) return Utf8ToUtf16(text, form_ == Form::Utf16BE);
-    return std::string(text);
+    return wide() ? Utf8ToUtf16(text, form_ == Form::Utf16BE) : std::string(text);
 }
 
 std::string IniDocument::toLines(std::string_view text) const
@@ -227,10 +232,11 @@ std::vector<std::string> IniDocument::ReadSectionValues(std::string_view section
 
 void IniDocument::WriteString(std::string_view section, std::string_view key, std::string_view value)
 {
-    const std::string line = OneLine(value);
-    if (Value(section, key) == line) return;
-    writeLine(toLines(section), toLines(key), encodeValue(toLines(line)));
+    if (Value(section, key) == OneLine(value)) return;
+    writeLine(toLines(section), toLines(key), valueText(value));
 }
+
+std::string IniDocument::valueText(std::string_view value) const { return encodeValue(toLines(OneLine(value))); }
 
 void IniDocument::writeLine(const std::string &section, const std::string &key, const std::string &value)
 {
@@ -272,8 +278,7 @@ void IniDocument::WriteSectionValues(std::string_view section,
     const auto range = findSection(toLines(section));
     const std::vector<KeyLine> keys = range ? keyLines(*range) : std::vector<KeyLine> {};
     std::vector<bool> kept(keys.size()), placed(pairs.size());
-    // Lines that read as a pair stay; then a line whose key reads as a pair's name takes its value, unless an
-    // earlier line of that key would hide it.
+    // Lines that read as a pair stay; then a line whose key reads as a pair's name takes its value.
     const auto place = [&](auto &&fits) {
         for (std::size_t p = 0; p < pairs.size(); ++p)
             for (std::size_t k = 0; !placed[p] && k < keys.size(); ++k)
@@ -281,9 +286,7 @@ void IniDocument::WriteSectionValues(std::string_view section,
     };
     place([&](const KeyLine &key, const auto &pair) { return same(key.value, pair.second); });
     place([&](const KeyLine &key, const auto &pair) {
-        const std::string &text = lines_[key.line].text;
-        if (findKey(*range, keyName(text)) != key.line) return false;
-        setText(key.line, keyName(text) + "=" + encodeValue(toLines(OneLine(pair.second))));
+        setText(key.line, keyName(lines_[key.line].text) + "=" + valueText(pair.second));
         return true;
     });
     for (std::size_t k = keys.size(); k-- > 0;)

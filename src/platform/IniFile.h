@@ -42,7 +42,8 @@ public:
     bool ReadBool(std::string_view section, std::string_view key, bool fallback) const;
     // The key names of a section in file order, duplicates and lines without "=" included.
     std::vector<std::string> ReadSection(std::string_view section) const;
-    // "name=value" for each name of ReadSection, with the value as ReadString finds it.
+    // "name=value" for each name of ReadSection, with the value of the first line of that key in the file, as
+    // ReadString finds it; keys that read as one name only because Windows-1252 lacks their text stay apart.
     std::vector<std::string> ReadSectionValues(std::string_view section) const;
 
     void WriteString(std::string_view section, std::string_view key, std::string_view value);
@@ -72,12 +73,17 @@ private:
         std::string name, value;
     };
     std::vector<KeyLine> keyLines(const Range &range) const;
+    // A value of the callers as a line holds it.
+    std::string valueText(std::string_view value) const;
     // Section, key and value as the lines hold them.
     void writeLine(const std::string &section, const std::string &key, const std::string &value);
     void setText(std::size_t line, std::string text);
 
     // The file's text form: bytes as they are, or Unicode with a byte-order mark (the lines then hold UTF-8).
     enum class Form { Bytes, Utf8, Utf16LE, Utf16BE };
+    std::string_view mark() const;
+    bool wide() const;
+    // One line's bytes to its text and back.
     std::string decode(std::string_view bytes) const;
     std::string encode(std::string_view text) const;
     // Windows-1252 text of the callers to the lines' text and back.
