@@ -111,8 +111,11 @@ void IniDocument::Save(const std::string &path) const
     std::string bytes(mark());
     for (std::size_t i = 0; i < lines_.size(); ++i) {
         const Line &line = lines_[i];
-        bytes += line.stored ? *line.stored : encode(line.text);
-        bytes += encode(line.end.empty() && i + 1 < lines_.size() ? lineEnd_ : line.end);
+        const bool ended = !line.end.empty() || i + 1 == lines_.size();
+        // A last line that lines now follow takes a line end; UTF-16 after an odd byte could not be read.
+        const bool asStored = line.stored && (ended || !wide() || line.stored->size() % 2 == 0);
+        bytes += asStored ? *line.stored : encode(line.text);
+        bytes += encode(ended ? line.end : lineEnd_);
     }
     if (!WriteFileAtomically(path, bytes))
         throw IniError("Unable to write to " + path + ": " + std::strerror(errno));

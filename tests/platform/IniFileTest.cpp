@@ -185,6 +185,8 @@ TEST(IniFile, BrokenUnicodeReadsWithoutLoss)
     // An unpaired surrogate and an odd last byte in UTF-16; stray bytes in UTF-8 read as Windows-1252.
     IniFile odd(dir.write("ODD.INI", std::string("\xFF\xFE[\0A\0]\0\n\0K\0=\0\x00\xD8x\0\n\0Z", 21)));
     EXPECT_EQ(odd.ReadString("A", "K", ""), "?x");
+    odd.WriteInteger("A", "N", 1);   // after the odd byte, which then stands for what it reads as
+    EXPECT_EQ(odd.ReadSectionValues("A"), (std::vector<std::string> {"K=?x", "?=", "N=1"}));
     IniFile stray(dir.write("STRAY.INI", "\xEF\xBB\xBF[A]\nK=\xE9t\xE9\n"));
     EXPECT_EQ(stray.ReadString("A", "K", ""), "\xE9t\xE9");
     stray.WriteInteger("A", "N", 1);
