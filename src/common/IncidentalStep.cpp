@@ -8,22 +8,32 @@
 
 bool RunIncidentalStep(const std::string &what, const std::function<void()> &step)
 {
-    std::string message;
+    const std::string warning = RunIncidentalStepQuietly(what, step);
+    ReportIncidentalFailure(warning);
+    return warning.empty();
+}
+
+std::string RunIncidentalStepQuietly(const std::string &what, const std::function<void()> &step)
+{
     try {
         step();
-        return true;
+        return "";
     } catch (const std::exception &e) {
-        message = what + "\r" + e.what();
+        return what + "\r" + e.what();
     } catch (...) {
-        message = what;
+        return what;
     }
+}
+
+void ReportIncidentalFailure(const std::string &warning)
+{
+    if (warning.empty()) return;
     static std::mutex mutex;
     static std::set<std::string> shown;
     bool first = false;
     {
         std::lock_guard lock(mutex);
-        first = shown.insert(message).second;
+        first = shown.insert(warning).second;
     }
-    if (first) ShowWarning(message);
-    return false;
+    if (first) ShowWarning(warning);
 }

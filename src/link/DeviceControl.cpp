@@ -389,19 +389,28 @@ void TCommForm::GetCfgBtnClick()
 void TCommForm::GetConfiguration()
 {
     if (Template->IsEmpty()) return ShowWarning("No template available!");
-    std::vector<std::string> list;
-    const bool ok = RunInHostMode(
-        [&list] {
-            if (!CommDM->ReadConfig(list)) return false;
-            Template->ApplyConfiguration(list);
-            CommDM->RefreshEditView();
-            return true;
-        },
-        "Transfer failed!");
-    // Written once the reader is out of host mode, so that a report of its failure does not hold the reader.
-    if (ok && Settings.Debug)
-        RunIncidentalStep("The configuration dump was not written.", [&] { DumpConfiguration(list, CommDM->DeviceId); });
+    // The dump is written while the reader is held; a report of its failure waits until it is let go.
+    std::string dumpFailure;
+    bool ok = false;
+    try {
+        ok = RunInHostMode(
+            [&dumpFailure] {
+                std::vector<std::string> list;
+                if (!CommDM->ReadConfig(list)) return false;
+                if (Settings.Debug)
+                    dumpFailure = RunIncidentalStepQuietly("The configuration dump was not written.",
+                                                           [&] { DumpConfiguration(list, CommDM->DeviceId); });
+                Template->ApplyConfiguration(list);
+                CommDM->RefreshEditView();
+                return true;
+            },
+            "Transfer failed!");
+    } catch (...) {
+        ReportIncidentalFailure(dumpFailure);
+        throw;
+    }
     ShowStatus(ok ? "Configuration received" : "Transfer failed!");
+    ReportIncidentalFailure(dumpFailure);
 }
 
 void TCommForm::SendCfgBtnClick()

@@ -79,6 +79,25 @@ protected:
         });
         watch.start(2);
     }
+    // Runs Get through its button; the reader is unplugged as soon as the configuration it read is shown,
+    // before the program lets it out of host mode.
+    void getAndUnplugRightAfterTheRead()
+    {
+        struct UnplugOnRefresh final : IEditView {
+            std::function<void()> unplug;
+            void RefreshAll() override { unplug(); }
+        } editor;
+        editor.unplug = [this] { unplug(); };
+        link->EditView = &editor;
+        QMetaObject::invokeMethod(form->GetCfgBtn, "click");
+        link->EditView = nullptr;
+        ASSERT_FALSE(driver);
+    }
+    // The status the window shows as each warning is shown.
+    void noteTheStatusAtEachWarning()
+    {
+        ui.onWarning = [this] { statusAtWarnings.push_back(form->DisplayPanel->text().toStdString()); };
+    }
     void expectNotConnected()
     {
         EXPECT_FALSE(link->Connected);
@@ -104,6 +123,7 @@ protected:
 
     RecordingMainView mainView;
     QPointer<TCommForm> form;
+    std::vector<std::string> statusAtWarnings;
 };
 
 TEST_F(CommFormTest, ConnectReadsTheConfigurationIntoTheTemplate)
@@ -135,13 +155,15 @@ TEST_F(CommFormTest, ConnectReadsTheConfigurationIntoTheTemplate)
     EXPECT_TRUE(ui.log().empty());
 }
 
-// A dump that cannot be written is reported with its folder; the configuration is read all the same.
+// A dump that cannot be written is reported with its folder once the reader is out of host mode and the result
+// is shown; the configuration is read all the same.
 TEST_F(CommFormTest, ADumpThatCannotBeWrittenIsReportedOnceAndConnectGoesOn)
 {
     writeIni("[Misc]\nDebug=1\n");
     testsupport::ScopedCwd cwd(dir.path());
     ::chmod(dir.write("DUMPCFG.TXT", "old dump").c_str(), 0444);
     openWindow();
+    noteTheStatusAtEachWarning();
     for (int round = 0; round < 2; ++round) {
         form->ConnBtnClick();
         EXPECT_TRUE(link->Connected) << round;
@@ -151,8 +173,38 @@ TEST_F(CommFormTest, ADumpThatCannotBeWrittenIsReportedOnceAndConnectGoesOn)
         EXPECT_EQ(form->DisplayPanel->text(), " M100 V1.2") << round;
         EXPECT_EQ(ui.warnings(), std::vector<std::string> {"The configuration dump was not written.\rUnable to write "
                                                            "DUMPCFG.TXT in " + dir.path().string() + ": Permission denied"});
+        EXPECT_EQ(statusAtWarnings, std::vector<std::string> {" Configuration received"});
     }
     EXPECT_EQ(dir.read("DUMPCFG.TXT"), "old dump");
+}
+
+// The reader is lost after the read, before it leaves host mode: the dump is written all the same, and a dump
+// that cannot be written is reported after the failed leave, before the loss.
+TEST_F(CommFormTest, AReaderLostRightAfterTheReadStillGetsItsDump)
+{
+    testsupport::ScopedCwd cwd(dir.path());
+    openWindow();
+    form->ConnBtnClick();
+    Settings.Debug = true;
+    getAndUnplugRightAfterTheRead();
+    EXPECT_NE(dir.read("DUMPCFG.TXT").find("Configuration Dump - M100 V1.2"), std::string::npos);
+    EXPECT_EQ(ui.warnings(), std::vector<std::string> {lostError()});
+    EXPECT_EQ(form->DisplayPanel->text(), " Transfer failed!");
+}
+
+TEST_F(CommFormTest, ADumpThatCannotBeWrittenIsReportedAfterAFailedLeave)
+{
+    testsupport::ScopedCwd cwd(dir.path());
+    openWindow();
+    form->ConnBtnClick();
+    Settings.Debug = true;
+    ::chmod(dir.write("DUMPCFG.TXT", "old dump").c_str(), 0444);
+    noteTheStatusAtEachWarning();
+    getAndUnplugRightAfterTheRead();
+    EXPECT_EQ(ui.warnings(), (std::vector<std::string> {"The configuration dump was not written.\rUnable to write "
+                                                        "DUMPCFG.TXT in " + dir.path().string() + ": Permission denied",
+                                                        lostError()}));
+    EXPECT_EQ(statusAtWarnings, (std::vector<std::string> {" Transfer failed!", " Transfer failed!"}));
 }
 
 TEST_F(CommFormTest, ConnectReadsTheConfigurationThroughAUsbSerialAdapter)

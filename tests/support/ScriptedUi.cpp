@@ -26,7 +26,11 @@ bool ScriptedUi::AskYesNo(const std::string &text)
     return yes;
 }
 
-void ScriptedUi::ShowWarning(const std::string &text) { log_.push_back({Kind::Warning, text}); }
+void ScriptedUi::ShowWarning(const std::string &text)
+{
+    log_.push_back({Kind::Warning, text});
+    if (onWarning) onWarning();
+}
 
 void ScriptedUi::ShowInformation(const std::string &text) { log_.push_back({Kind::Information, text}); }
 

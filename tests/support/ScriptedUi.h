@@ -5,6 +5,7 @@
 #include "platform/UiServices.h"
 
 #include <deque>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -27,6 +28,9 @@ public:
     void answer(bool yes) { answers_.push_back(yes); }
     // File names for the next file dialogs, in order (nothing = cancel).
     void chooseFile(std::optional<std::string> name) { files_.push_back(std::move(name)); }
+
+    // Runs as each warning is shown, to see what holds at that moment.
+    std::function<void()> onWarning;
 
     const std::vector<Entry> &log() const { return log_; }
     std::vector<std::string> texts(Kind kind) const;
