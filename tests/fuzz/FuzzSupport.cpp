@@ -1,5 +1,6 @@
 #include "FuzzTarget.h"
 
+#include <cstdint>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -10,13 +11,18 @@ namespace fuzz {
 
 namespace {
 
+// In memory where the system has a memory file system with room, so that the files' writes and syncs cost no disk
+// time; else in the temporary folder.
 struct Folder {
     std::string path;
     Folder()
     {
-        std::string pattern = (std::filesystem::temp_directory_path() / "cvfuzz-XXXXXX").string();
-        if (!mkdtemp(pattern.data())) throw std::runtime_error("cannot create " + pattern);
-        path = pattern;
+        constexpr std::uintmax_t kRoom = 16 << 20;
+        std::error_code unknown;
+        path = "/dev/shm/cvfuzz-XXXXXX";
+        if (std::filesystem::space("/dev/shm", unknown).available >= kRoom && !unknown && mkdtemp(path.data())) return;
+        path = (std::filesystem::temp_directory_path() / "cvfuzz-XXXXXX").string();
+        if (!mkdtemp(path.data())) throw std::runtime_error("cannot create " + path);
     }
     ~Folder()
     {

@@ -18,7 +18,7 @@ using Harness = void (*)(std::string_view data);
 // Registers a harness for the replay test; returns true so that it can initialise a static.
 bool Register(const char *name, Harness harness);
 
-// A fresh folder for the process's files, removed at exit.
+// A fresh folder for the process's files, in memory where the system allows, removed at exit.
 const std::string &WorkDir();
 // Writes the bytes to WorkDir()/name and returns the path.
 std::string WriteFile(const std::string &name, std::string_view bytes);
