@@ -79,24 +79,27 @@ protected:
         });
         watch.start(2);
     }
-    // Runs Get through its button; the reader is unplugged as soon as the configuration it read is shown,
-    // before the program lets it out of host mode.
+    // Connects, then runs Get through its button with the dump on; the reader is unplugged as soon as the
+    // configuration read is shown, before the program lets it out of host mode.
     void getAndUnplugRightAfterTheRead()
     {
+        openWindow();
+        form->ConnBtnClick();
+        Settings.Debug = true;
         struct UnplugOnRefresh final : IEditView {
-            std::function<void()> unplug;
-            void RefreshAll() override { unplug(); }
+            CommFormTest *test;
+            void RefreshAll() override { test->unplug(); }
         } editor;
-        editor.unplug = [this] { unplug(); };
+        editor.test = this;
         link->EditView = &editor;
         QMetaObject::invokeMethod(form->GetCfgBtn, "click");
         link->EditView = nullptr;
         ASSERT_FALSE(driver);
     }
-    // The status the window shows as each warning is shown.
-    void noteTheStatusAtEachWarning()
+    std::string dumpFailure() const
     {
-        ui.onWarning = [this] { statusAtWarnings.push_back(form->DisplayPanel->text().toStdString()); };
+        return "The configuration dump was not written.\rUnable to write DUMPCFG.TXT in " + dir.path().string() +
+               ": Permission denied";
     }
     void expectNotConnected()
     {
@@ -114,6 +117,9 @@ protected:
         link->MainView = &mainView;
         form = new TCommForm;
         form->show();
+        ui.onWarning = [this] {
+            if (form) statusAtWarnings.push_back(form->DisplayPanel->text().toStdString());
+        };
     }
     void TearDown() override
     {
@@ -123,7 +129,7 @@ protected:
 
     RecordingMainView mainView;
     QPointer<TCommForm> form;
-    std::vector<std::string> statusAtWarnings;
+    std::vector<std::string> statusAtWarnings;   // what the window showed as each warning came
 };
 
 TEST_F(CommFormTest, ConnectReadsTheConfigurationIntoTheTemplate)
@@ -163,7 +169,6 @@ TEST_F(CommFormTest, ADumpThatCannotBeWrittenIsReportedOnceAndConnectGoesOn)
     testsupport::ScopedCwd cwd(dir.path());
     ::chmod(dir.write("DUMPCFG.TXT", "old dump").c_str(), 0444);
     openWindow();
-    noteTheStatusAtEachWarning();
     for (int round = 0; round < 2; ++round) {
         form->ConnBtnClick();
         EXPECT_TRUE(link->Connected) << round;
@@ -171,8 +176,7 @@ TEST_F(CommFormTest, ADumpThatCannotBeWrittenIsReportedOnceAndConnectGoesOn)
         EXPECT_TRUE(form->GetCfgBtn->isEnabled()) << round;
         EXPECT_EQ(tpl.GetConfiguration(), (ConfigRecords {readerRecord("AB", 0), readerRecord("AC", 1)}));
         EXPECT_EQ(form->DisplayPanel->text(), " M100 V1.2") << round;
-        EXPECT_EQ(ui.warnings(), std::vector<std::string> {"The configuration dump was not written.\rUnable to write "
-                                                           "DUMPCFG.TXT in " + dir.path().string() + ": Permission denied"});
+        EXPECT_EQ(ui.warnings(), std::vector<std::string> {dumpFailure()});
         EXPECT_EQ(statusAtWarnings, std::vector<std::string> {" Configuration received"});
     }
     EXPECT_EQ(dir.read("DUMPCFG.TXT"), "old dump");
@@ -183,27 +187,17 @@ TEST_F(CommFormTest, ADumpThatCannotBeWrittenIsReportedOnceAndConnectGoesOn)
 TEST_F(CommFormTest, AReaderLostRightAfterTheReadStillGetsItsDump)
 {
     testsupport::ScopedCwd cwd(dir.path());
-    openWindow();
-    form->ConnBtnClick();
-    Settings.Debug = true;
     getAndUnplugRightAfterTheRead();
     EXPECT_NE(dir.read("DUMPCFG.TXT").find("Configuration Dump - M100 V1.2"), std::string::npos);
     EXPECT_EQ(ui.warnings(), std::vector<std::string> {lostError()});
-    EXPECT_EQ(form->DisplayPanel->text(), " Transfer failed!");
 }
 
 TEST_F(CommFormTest, ADumpThatCannotBeWrittenIsReportedAfterAFailedLeave)
 {
     testsupport::ScopedCwd cwd(dir.path());
-    openWindow();
-    form->ConnBtnClick();
-    Settings.Debug = true;
     ::chmod(dir.write("DUMPCFG.TXT", "old dump").c_str(), 0444);
-    noteTheStatusAtEachWarning();
     getAndUnplugRightAfterTheRead();
-    EXPECT_EQ(ui.warnings(), (std::vector<std::string> {"The configuration dump was not written.\rUnable to write "
-                                                        "DUMPCFG.TXT in " + dir.path().string() + ": Permission denied",
-                                                        lostError()}));
+    EXPECT_EQ(ui.warnings(), (std::vector<std::string> {dumpFailure(), lostError()}));
     EXPECT_EQ(statusAtWarnings, (std::vector<std::string> {" Transfer failed!", " Transfer failed!"}));
 }
 
