@@ -86,7 +86,7 @@ protected:
         openWindow();
         form->ConnBtnClick();
         Settings.Debug = true;
-        struct UnplugOnRefresh final : IEditView {
+        struct : IEditView {
             CommFormTest *test;
             void RefreshAll() override { test->unplug(); }
         } editor;
@@ -95,11 +95,6 @@ protected:
         QMetaObject::invokeMethod(form->GetCfgBtn, "click");
         link->EditView = nullptr;
         ASSERT_FALSE(driver);
-    }
-    std::string dumpFailure() const
-    {
-        return "The configuration dump was not written.\rUnable to write DUMPCFG.TXT in " + dir.path().string() +
-               ": Permission denied";
     }
     void expectNotConnected()
     {
@@ -176,7 +171,8 @@ TEST_F(CommFormTest, ADumpThatCannotBeWrittenIsReportedOnceAndConnectGoesOn)
         EXPECT_TRUE(form->GetCfgBtn->isEnabled()) << round;
         EXPECT_EQ(tpl.GetConfiguration(), (ConfigRecords {readerRecord("AB", 0), readerRecord("AC", 1)}));
         EXPECT_EQ(form->DisplayPanel->text(), " M100 V1.2") << round;
-        EXPECT_EQ(ui.warnings(), std::vector<std::string> {dumpFailure()});
+        EXPECT_EQ(ui.warnings(), std::vector<std::string> {"The configuration dump was not written.\rUnable to write "
+                                                           "DUMPCFG.TXT in " + dir.path().string() + ": Permission denied"});
         EXPECT_EQ(statusAtWarnings, std::vector<std::string> {" Configuration received"});
     }
     EXPECT_EQ(dir.read("DUMPCFG.TXT"), "old dump");
@@ -197,7 +193,9 @@ TEST_F(CommFormTest, ADumpThatCannotBeWrittenIsReportedAfterAFailedLeave)
     testsupport::ScopedCwd cwd(dir.path());
     ::chmod(dir.write("DUMPCFG.TXT", "old dump").c_str(), 0444);
     getAndUnplugRightAfterTheRead();
-    EXPECT_EQ(ui.warnings(), (std::vector<std::string> {dumpFailure(), lostError()}));
+    EXPECT_EQ(ui.warnings(), (std::vector<std::string> {"The configuration dump was not written.\rUnable to write "
+                                                        "DUMPCFG.TXT in " + dir.path().string() + ": Permission denied",
+                                                        lostError()}));
     EXPECT_EQ(statusAtWarnings, (std::vector<std::string> {" Transfer failed!", " Transfer failed!"}));
 }
 
