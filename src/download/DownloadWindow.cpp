@@ -85,13 +85,7 @@ TTRSForm::TOperation::~TOperation()
 TTRSForm::TTRSForm(QWidget *owner)
     : QDialog(owner, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                          Qt::WindowCloseButtonHint),
-      Loader(ComPort, *this),
-      Connected(Loader.Connected),
-      VersionText(Loader.VersionText),
-      CallerBaud(Loader.CallerBaud),
-      CallerParity(Loader.CallerParity),
-      CallerDataBits(Loader.CallerDataBits),
-      CallerStopBits(Loader.CallerStopBits)
+      Loader(ComPort, *this)
 {
     setWindowTitle("TARSEL");
     buildControls();
@@ -359,7 +353,7 @@ void TTRSForm::ConnBtnClick()
         } restore {*this};
         Loader.Connect();
     }
-    if (Connected) {
+    if (Loader.Connected) {
         Loader.GetVersion();
         LoaderLed->SetLit(true);
         SetCommandsEnabled(true);

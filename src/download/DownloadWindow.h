@@ -92,13 +92,6 @@ public:
     TPopupMenu *MRUMenu;
     TSerComPort ComPort;
     TLoaderProtocol Loader;
-    // The protocol's state under the names the window's users know.
-    bool &Connected;
-    ShortStr<255> &VersionText;
-    int32_t &CallerBaud;
-    uint8_t &CallerParity;
-    uint8_t &CallerDataBits;
-    uint8_t &CallerStopBits;
 
 protected:
     void showEvent(QShowEvent *event) override;

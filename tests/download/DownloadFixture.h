@@ -133,7 +133,7 @@ protected:
     bool connect()
     {
         form->ConnBtn->click();
-        return form->Connected;
+        return form->Loader.Connected;
     }
 
     std::string status() const { return form->Display->text().toStdString(); }

@@ -62,8 +62,9 @@ TEST_F(ExecuteTest, TheWindowRunsModallyForTheDeviceOnTheCallersPort)
     std::string seen;
     auto interact = OnModal<TTRSForm>([&](TTRSForm &w) {
         seen = (w.windowTitle() + "|" + w.DevLabel->text() + "|" + w.PortLabel->text() + "|").toStdString() +
-               std::to_string(w.CallerBaud) + std::to_string(w.CallerParity) + std::to_string(w.CallerDataBits) +
-               std::to_string(w.CallerStopBits) + (w.parentWidget() == &owner ? "|owned" : "|not owned");
+               std::to_string(w.Loader.CallerBaud) + std::to_string(w.Loader.CallerParity) +
+               std::to_string(w.Loader.CallerDataBits) + std::to_string(w.Loader.CallerStopBits) +
+               (w.parentWidget() == &owner ? "|owned" : "|not owned");
         w.ConnBtn->click();
         seen += "|" + w.Display->text().toStdString();
         w.ExitBtn->click();

@@ -55,7 +55,7 @@ TEST_F(ConnectTest, ConnectBringsTheReaderIntoItsLoaderAndReadsTheVersion)
                                           "  RX: RES V1.00<CR><LF>"}));
     EXPECT_EQ(status(), " CONNECTED - RES V1.00");
     EXPECT_EQ(form->ResLabel->text(), "RES V1.00");
-    EXPECT_EQ(form->VersionText.str(), "RES V1.00\r\n");
+    EXPECT_EQ(form->Loader.VersionText.str(), "RES V1.00\r\n");
     EXPECT_TRUE(form->PortLed->Lit() && form->DevLed->Lit() && form->LoaderLed->Lit());
     EXPECT_TRUE(commandsEnabled() && form->ConnBtn->isEnabled() && form->ExitBtn->isEnabled());
     EXPECT_TRUE(form->AbortBtn->isHidden());
@@ -188,7 +188,7 @@ TEST_F(ConnectTest, NoConnectOpensThePortAtTheLoaderSettingsWhenTheWindowShows)
 {
     writeDevice(Standard + "NoConnect=1\r\nStartMsg=  Press reset\\013\\010Then wait \r\n");
     openForm();
-    EXPECT_TRUE(form->Connected);
+    EXPECT_TRUE(form->Loader.Connected);
     EXPECT_TRUE(form->ComPort.Open());
     EXPECT_EQ(form->ComPort.Baud(), 19200);
     EXPECT_EQ(LogOf(*form), (QStringList {"Setting port to 19200,N,8,1...", "Press reset", "Then wait"}));
@@ -299,7 +299,7 @@ TEST_F(ConnectTest, ADeviceThatNeedsNoConnectShowsAPortThatCannotBeOpened)
     writeDevice(Standard + "NoConnect=1\r\n");
     openForm();
     EXPECT_EQ(status(), " UNABLE TO OPEN COM3!");
-    EXPECT_FALSE(form->Connected);
+    EXPECT_FALSE(form->Loader.Connected);
     EXPECT_EQ(ui.warnings().size(), 1u);
 }
 

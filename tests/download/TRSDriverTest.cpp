@@ -61,7 +61,7 @@ protected:
     QString lastLog() const { return LogOf(*form).last(); }
     void expectReconnected()
     {
-        EXPECT_TRUE(form->Connected);
+        EXPECT_TRUE(form->Loader.Connected);
         EXPECT_TRUE(form->ComPort.Open());
         EXPECT_EQ(form->ComPort.Baud(), 19200);   // the loader settings again
         EXPECT_EQ(ProgForm, nullptr);

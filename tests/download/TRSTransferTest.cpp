@@ -48,7 +48,7 @@ protected:
         sim.setLoaderBaud(loaderFollows ? loaderBaud : 0);
         writeDevice("DefSettings=" + std::to_string(loaderBaud) + ",N,8,1\r\nNoConnect=1\r\nOpenFilter=Programs|*.bin\r\n" + keys);
         openForm();
-        ASSERT_TRUE(form->Connected);
+        ASSERT_TRUE(form->Loader.Connected);
     }
     std::string writeImage(size_t size) { return image = ProgramImage(size), dir.write("prog.bin", image); }
     // Picks the file in the file dialog and confirms the download.
@@ -309,7 +309,7 @@ TEST_F(TransferTest, ADeviceLostDuringATransferEndsItPromptlyAndTheWindowShowsIt
     EXPECT_EQ(form->ComPort.PortState(), TPortState::PortClosed);
     EXPECT_FALSE(form->PortLed->Lit());
     EXPECT_FALSE(form->LoaderLed->Lit());
-    EXPECT_FALSE(form->Connected);
+    EXPECT_FALSE(form->Loader.Connected);
     EXPECT_FALSE(form->DownLoadBtn->isEnabled());
     expectCleanedUp();
 }
