@@ -20,8 +20,7 @@ const std::string CrLf = "\r\n";
 constexpr int64_t BitsPerChar = 11;   // start, 8 data, parity and stop bit: the longest usual frame
 constexpr int64_t MinStallMs = 2000;
 constexpr int64_t StallWireTimes = 4;
-constexpr int64_t MinAbortGraceMs = 250;
-constexpr int64_t ChunkBytes = 64;    // what a driver hands on at once, at most: a FIFO or a USB packet
+constexpr int64_t StillAfterAbortMs = 250;   // after an abort, output that has not moved for so long stands still
 
 // The time the bytes take on the line at the baud rate.
 int64_t WireMicros(int64_t bytes, int32_t baud)
@@ -105,8 +104,9 @@ void TLoaderProtocol::ClosePort()
 
 void TLoaderProtocol::LetOutputLeave()
 {
-    if (ComPort.PortState() != TPortState::PortOpen)
-        return;   // nothing is on its way, for instance after the device was lost
+    // Nothing is on its way (for instance after the device was lost), or nothing leaves: the close discards it.
+    if (ComPort.PortState() != TPortState::PortOpen || lineHeld_)
+        return;
     try {
         WaitOutputSent(false);
     } catch (const ELineHeld &) {
@@ -131,7 +131,7 @@ bool TLoaderProtocol::WaitOutputSent(bool tickSteps)
     if (!tickSteps)
         QCoreApplication::processEvents(QEventLoop::AllEvents);
     uint32_t queued = ComPort.OutBuffUsed();
-    if (Aborting() && stoodStill_)
+    if (Aborting() && lineHeld_)
         return queued == 0;   // no second wait on a line already found standing still
     int64_t progressAt = SerMsCount();
     while (queued != 0 && !QuitRequested()) {
@@ -145,16 +145,17 @@ bool TLoaderProtocol::WaitOutputSent(bool tickSteps)
         if (now < queued) {
             queued = now;
             progressAt = SerMsCount();
+            lineHeld_ = false;
             continue;
         }
         const int64_t still = SerMsCount() - progressAt;
-        const int32_t baud = ComPort.Baud();
-        if (Aborting() && still >= std::max(MinAbortGraceMs, 2 * WireMicros(ChunkBytes, baud) / 1000)) {
-            stoodStill_ = true;
+        if (Aborting() && still >= StillAfterAbortMs) {
+            lineHeld_ = true;
             return false;
         }
-        if (still >= std::max(MinStallMs, StallWireTimes * WireMicros(queued, baud) / 1000)) {
+        if (still >= std::max(MinStallMs, StallWireTimes * WireMicros(queued, ComPort.Baud()) / 1000)) {
             ComPort.FlushOutBuffer();
+            lineHeld_ = true;
             const std::string message =
                 "Output stalled: the reader holds the line (" + std::to_string(queued) + " bytes not sent)";
             view_.Log(message);
@@ -183,8 +184,10 @@ bool TLoaderProtocol::WaitAnswer(const std::string &expected, int32_t ticks, std
 {
     RxText = "";
     const bool matched = ComPort.WaitForString(Cut(expected, 80), ticks, true, true, [this] { return Aborting(); });
-    if (matched)
+    if (matched) {
+        lineHeld_ = false;   // the reader took what was sent
         view_.Log("  RX: " + RxText.str());
+    }
     if (reply)
         *reply = Cut(RxText.str(), maxLength);
     return matched;
@@ -246,8 +249,10 @@ bool TLoaderProtocol::SendCRs()
         if (Setup->Echo)
             ComPort.WaitForString(CrLf, Setup->CRTicks, true, true, aborting);
         answered = ComPort.WaitForString(Setup->CRAnswer, Setup->CRTicks, true, true, aborting);
-        if (answered)
+        if (answered) {
+            lineHeld_ = false;
             view_.Log("  RX: " + RxText.str());
+        }
         ++passes;
     } while (!answered && passes < Setup->CRMax && !AbortRequested);
     return answered;
@@ -348,7 +353,11 @@ std::string TLoaderProtocol::LoaderCommand(const std::string &command)
 void TLoaderProtocol::Terminate()
 {
     view_.ShowStatus("TERMINATING...");
-    if (Connected) {
+    if (lineHeld_) {
+        // Nothing goes through, and new settings on the open port would wait for the output: the output goes with
+        // the port, which then keeps the settings for its next open.
+        ClosePort();
+    } else if (Connected) {
         SendString(Setup->RunCmd);
         if (!Trim(Setup->RunAnswer).empty()) {
             view_.Log("Waiting for \"" + Setup->RunAnswer.str() + "\"...");

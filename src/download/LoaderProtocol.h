@@ -84,11 +84,7 @@ private:
     // Makes the flag the one that ends the waits, for the scope's lifetime.
     class TAbortScope {
     public:
-        TAbortScope(TLoaderProtocol &protocol, bool &flag) : protocol_(protocol)
-        {
-            protocol_.abortFlag_ = &flag;
-            protocol_.stoodStill_ = false;
-        }
+        TAbortScope(TLoaderProtocol &protocol, bool &flag) : protocol_(protocol) { protocol_.abortFlag_ = &flag; }
         ~TAbortScope() { protocol_.abortFlag_ = nullptr; }
         TAbortScope(const TAbortScope &) = delete;
         TAbortScope &operator=(const TAbortScope &) = delete;
@@ -102,9 +98,11 @@ private:
     void ComPortDeviceLost();
     // Waits until the port has sent its queued output: in steps of one tick, or processing messages between
     // quick checks. Output that makes no progress for the stall time is discarded and raises ELineHeld; after an
-    // abort, output that makes no progress for a moment ends the wait, and the answer is false.
+    // abort, output that makes no progress for a moment ends the wait, and the answer is false. Either way the
+    // line counts as held from then on.
     bool WaitOutputSent(bool tickSteps);
-    // Closing the port discards the output still on its way: waits until it has left the port or stalled.
+    // Closing the port discards the output still on its way: waits until it has left the port or stalled. Nothing
+    // leaves a held line: no wait.
     void LetOutputLeave();
     // The connect procedure's steps up to the handshake; true when the loader answered.
     bool ReachLoader();
@@ -126,6 +124,8 @@ private:
 
     ILoaderView &view_;
     bool *abortFlag_ = nullptr;   // the abort that ends the waits of the operation under way
-    bool stoodStill_ = false;     // after that abort, the output was found standing still
-    bool lineHeld_ = false;       // the last transfer ended on a held line
+    // The line was found held (its output stalled, or stood still after an abort), and neither output left nor an
+    // answer came since.
+    bool lineHeld_ = false;
+    bool stalled_ = false;        // the last transfer ended on stalled output
 };

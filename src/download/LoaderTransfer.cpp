@@ -24,7 +24,7 @@ void TLoaderProtocol::DownloadFile(const std::string &fileName)
     Setup->AddMRU(fileName);
     view_.ShowStatus("DOWNLOADING...");
     view_.Log(DownloadingText(fileName));
-    lineHeld_ = false;
+    stalled_ = false;
     int32_t result;
     if (Setup->TRDLL.empty())
         result = DownloadBlocks(fileName);
@@ -35,7 +35,7 @@ void TLoaderProtocol::DownloadFile(const std::string &fileName)
     view_.ShowDownloadEnded();
     view_.Log(ResultLine(result, Setup->TRDLL));
     view_.ShowStatus(result == DownloadResult::Ok ? "DOWNLOAD SUCCESSFUL"
-                     : lineHeld_                  ? "DOWNLOAD FAILED - LINE HELD!"
+                     : stalled_                   ? "DOWNLOAD FAILED - LINE HELD!"
                                                   : "DOWNLOAD FAILED!");
 }
 
@@ -120,7 +120,7 @@ int32_t TLoaderProtocol::RunBuiltIn(const std::string &fileName, bool mtr)
         }
     } catch (const ELineHeld &) {
         // Logged where it stalled; nothing more goes through, not even the speed command.
-        lineHeld_ = true;
+        stalled_ = true;
         result = DownloadResult::Failed;
     }
     if (switched) {
@@ -170,9 +170,9 @@ bool TLoaderProtocol::WaitBlockSum(int32_t sum)
     int taken = 0;
     bool expired;
     do {
-        DelayTicks(2, true);
         if (Aborting())
             return false;
+        DelayTicks(2, true);
         if (ComPort.CharReady())
             bytes[taken++] = uint8_t(ComPort.GetChar());
         expired = TimerExpired(timer) || QuitRequested();
