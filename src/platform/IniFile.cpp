@@ -4,11 +4,10 @@
 #include "Text.h"
 #include "Unicode.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 
 namespace {
 
@@ -18,24 +17,24 @@ constexpr std::string_view kUtf16BEMark = "\xFE\xFF";
 
 enum class LineKind { Blank, Comment, Header, Key };
 
-LineKind kindOf(const std::string &line)
+// Every lookup asks these of each line: they copy nothing.
+LineKind kindOf(std::string_view line)
 {
-    std::string t = TrimLeft(line);
+    const std::string_view t = TrimmedView(line);
     if (t.empty()) return LineKind::Blank;
     if (t[0] == ';') return LineKind::Comment;
     if (t[0] == '[') return LineKind::Header;
     return LineKind::Key;
 }
 
-std::string headerName(const std::string &line)
+std::string_view headerName(std::string_view line)
 {
-    std::string t = TrimLeft(line).substr(1);
-    auto close = t.find(']');
-    return Trim(close == std::string::npos ? t : t.substr(0, close));
+    const std::string_view t = TrimmedView(line).substr(1);
+    return TrimmedView(t.substr(0, t.find(']')));
 }
 
 // Key name of a key line: the text before the first "=", or the whole line when it has none.
-std::string keyName(const std::string &line) { return Trim(line.substr(0, line.find('='))); }
+std::string_view keyName(std::string_view line) { return TrimmedView(line.substr(0, line.find('='))); }
 
 bool hasValue(const std::string &line) { return line.find('=') != std::string::npos; }
 
@@ -64,11 +63,9 @@ IniDocument IniDocument::Load(const std::string &path)
     IniDocument doc;
     std::error_code missing;
     if (!std::filesystem::exists(path, missing)) return doc;
-    std::ifstream in(path, std::ios::binary);
-    if (!in) throw IniError("Unable to read " + path);
-    std::ostringstream buf;
-    buf << in.rdbuf();
-    const std::string bytes = buf.str();
+    const std::optional<std::string> read = ReadFileContents(path);
+    if (!read) throw IniError("Unable to read " + path);
+    const std::string &bytes = *read;
     const auto starts = [&](std::string_view mark) { return bytes.compare(0, mark.size(), mark) == 0; };
     doc.form_ = starts(kUtf8Mark) ? Form::Utf8 : starts(kUtf16LEMark) ? Form::Utf16LE
                                               : starts(kUtf16BEMark) ? Form::Utf16BE : Form::Bytes;
@@ -82,12 +79,16 @@ IniDocument IniDocument::Load(const std::string &path)
         const unsigned a = static_cast<unsigned char>(file[i]), b = static_cast<unsigned char>(file[i + 1]);
         return doc.form_ == Form::Utf16BE ? (a << 8) | b : (b << 8) | a;
     };
+    // Where the line from `at` ends: its break, or the file's end (also after an odd last byte).
+    const auto breakAt = [&](std::size_t at) {
+        if (!wide) return std::min(file.find_first_of("\r\n", at), file.size());
+        while (at + unit <= file.size() && code(at) != '\r' && code(at) != '\n') at += unit;
+        return at + unit <= file.size() ? at : file.size();
+    };
     bool endSeen = false;
     std::size_t start = doc.mark().size();
     while (start < file.size()) {
-        std::size_t i = start;
-        while (i + unit <= file.size() && code(i) != '\r' && code(i) != '\n') i += unit;
-        if (i + unit > file.size()) i = file.size();   // a last line without an end, with an odd byte
+        std::size_t i = breakAt(start);
         const std::string_view stored = file.substr(start, i - start);
         std::string end;
         if (i < file.size()) {
@@ -174,7 +175,7 @@ std::vector<IniDocument::KeyLine> IniDocument::keyLines(const Range &range) cons
     std::vector<KeyLine> keys;
     for (std::size_t i = range.header + 1; i < range.end; ++i) {
         if (kindOf(lines_[i].text) != LineKind::Key) continue;
-        const std::string key = keyName(lines_[i].text);
+        const std::string key(keyName(lines_[i].text));
         const auto line = findKey(range, key);
         keys.push_back({i, fromLines(key), line ? fromLines(valueOf(lines_[*line].text)) : std::string()});
     }
@@ -250,7 +251,7 @@ void IniDocument::writeLine(const std::string &section, const std::string &key, 
         return;
     }
     if (auto line = findKey(*range, key)) {
-        setText(*line, keyName(lines_[*line].text) + "=" + value);
+        setText(*line, std::string(keyName(lines_[*line].text)) + "=" + value);
         return;
     }
     std::size_t at = range->end;
@@ -289,7 +290,7 @@ void IniDocument::WriteSectionValues(std::string_view section,
     };
     place([&](const KeyLine &key, const auto &pair) { return same(key.value, pair.second); });
     place([&](const KeyLine &key, const auto &pair) {
-        setText(key.line, keyName(lines_[key.line].text) + "=" + valueText(pair.second));
+        setText(key.line, std::string(keyName(lines_[key.line].text)) + "=" + valueText(pair.second));
         return true;
     });
     for (std::size_t k = keys.size(); k-- > 0;)

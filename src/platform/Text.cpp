@@ -39,7 +39,14 @@ std::string TrimRight(std::string_view text)
     return std::string(text.substr(0, e));
 }
 
-std::string Trim(std::string_view text) { return TrimLeft(TrimRight(text)); }
+std::string_view TrimmedView(std::string_view text)
+{
+    while (!text.empty() && isBlank(text.front())) text.remove_prefix(1);
+    while (!text.empty() && isBlank(text.back())) text.remove_suffix(1);
+    return text;
+}
+
+std::string Trim(std::string_view text) { return std::string(TrimmedView(text)); }
 
 std::string OneLine(std::string_view text)
 {

@@ -11,6 +11,8 @@ std::string Cut(std::string_view text, std::size_t n);
 
 // Removes bytes 00h-20h at both ends (blanks, tabs, line ends and other control bytes).
 std::string Trim(std::string_view text);
+// The same without a copy: the part of `text` that Trim keeps.
+std::string_view TrimmedView(std::string_view text);
 std::string TrimLeft(std::string_view text);
 std::string TrimRight(std::string_view text);
 // The text on one line: line breaks (CR, LF) at either end are dropped, each run of them inside becomes a blank.
