@@ -138,6 +138,13 @@ protected:
 
     std::string status() const { return form->Display->text().toStdString(); }
 
+    // Waits until the port has sent all it queued and the simulator has taken and answered it; false after 10 s.
+    bool simCaughtUp()
+    {
+        return (!form || PumpUntil([this] { return form->ComPort.OutBuffUsed() == 0; }, std::chrono::seconds(10))) &&
+               driver->waitIdle();
+    }
+
     testsupport::TempDir dir;
     testsupport::ScriptedUi ui;
     testsupport::Pty pty;

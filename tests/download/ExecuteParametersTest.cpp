@@ -73,6 +73,7 @@ TEST_F(ExecuteTest, TheWindowRunsModallyForTheDeviceOnTheCallersPort)
 
     EXPECT_TRUE(interact->done);
     EXPECT_EQ(seen, "Loader test|Reader|COM3|9600272|owned| CONNECTED - RES V1.00");
+    ASSERT_TRUE(simCaughtUp());
     EXPECT_TRUE(sim.expectSequence({testsupport::LoaderKind::Enter, testsupport::LoaderKind::Quit,
                                     testsupport::LoaderKind::Handshake, testsupport::LoaderKind::Version,
                                     testsupport::LoaderKind::Run}));

@@ -9,8 +9,6 @@
 #include <poll.h>
 #include <unistd.h>
 
-#include <thread>
-
 #include <gtest/gtest.h>
 
 using namespace std::chrono_literals;
@@ -137,7 +135,7 @@ TEST(LoaderSimPty, TheDriverReportsTheHostsLineSpeed)
         cfsetspeed(&line, speed);
         tcsetattr(host, TCSANOW, &line);
         ASSERT_EQ(write(host, "\r", 1), 1);
-        std::this_thread::sleep_for(50ms);
+        ASSERT_TRUE(driver.waitIdle());   // taken before the line changes
     }
     char reply[8] = {};
     pollfd ready {host, POLLIN, 0};

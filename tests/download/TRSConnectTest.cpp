@@ -86,6 +86,7 @@ TEST_F(ConnectTest, HostModeEntryTakesUpToFourAttempts)
         driver = std::make_unique<testsupport::LoaderSimDriver>(rowSim, pty.masterFd());
         openForm();
         EXPECT_TRUE(connect()) << row.reader;   // a failed entry does not stop the procedure
+        ASSERT_TRUE(simCaughtUp()) << row.reader;
         const std::string sent = rowSim.receivedBytes();
         EXPECT_EQ(Occurrences(sent, "\x1B[C"), row.enters) << row.reader;
         EXPECT_EQ(Occurrences(sent, "\x1B[A"), row.leaves) << row.reader;
@@ -108,6 +109,7 @@ TEST_F(ConnectTest, AFailedHandshakeShowsBothWarningsAndLeavesThePortAtTheLoader
     const QStringList log = LogOf(*form);
     EXPECT_EQ(log.mid(log.size() - 6), (QStringList {"Sending <CR> . . .", "Reader not answering.",
                                                      "Sending <CR> . . .", "Giving up", "", "CONNECTION FAILED!"}));
+    ASSERT_TRUE(simCaughtUp());
     EXPECT_EQ(sim.count(LoaderKind::Handshake), 6);
     EXPECT_EQ(status(), " NOT CONNECTED");
     EXPECT_FALSE(commandsEnabled() || form->LoaderLed->Lit() || form->DevLed->Lit());
@@ -136,6 +138,7 @@ TEST_F(ConnectTest, TheHandshakeSendsAtLeastOneCrAndNoneWithoutAnAnswerToWaitFor
         writeDevice(std::string("DefSettings=9600\r\nVerCmd=\r\n") + row.keys);
         openForm();
         EXPECT_EQ(connect(), row.connected) << row.keys;
+        ASSERT_TRUE(simCaughtUp()) << row.keys;
         EXPECT_EQ(rowSim.count(LoaderKind::Handshake), row.crs) << row.keys;
         form.reset();
         driver.reset();
@@ -180,6 +183,7 @@ TEST_F(ConnectTest, AbortEndsTheConnectAtTheCallersSettings)
     EXPECT_EQ(status(), " NOT CONNECTED");
     EXPECT_TRUE(ui.warnings().empty());
     EXPECT_EQ(form->ComPort.Baud(), 9600);   // stopped before the loader settings
+    ASSERT_TRUE(simCaughtUp());
     EXPECT_EQ(Occurrences(sim.receivedBytes(), "\x1B[C"), 1);
     EXPECT_TRUE(form->AbortBtn->isHidden());
 }

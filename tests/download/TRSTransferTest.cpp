@@ -262,6 +262,7 @@ TEST_P(MtrTest, TheMtrProtocolSendsBlocksFourToTwentySevenAtTheMaximumSpeed)
     openConnected("TRDLL=QUENAX.DLL\r\nMaxBaud=" + std::to_string(c.maxBaud) + "\r\n", c.portBaud, c.loaderFollows);
     download(writeImage(524288));
 
+    ASSERT_TRUE(simCaughtUp());
     const std::string received = sim.receivedBytes();
     EXPECT_EQ(received.substr(0, c.before.size() + 1), c.before + "L");
     EXPECT_EQ(received.substr(received.size() - 1 - c.after.size()), "E" + c.after);

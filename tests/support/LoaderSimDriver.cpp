@@ -51,9 +51,26 @@ int32_t LoaderSimDriver::hostBaud() const
     return 0;
 }
 
+bool LoaderSimDriver::waitIdle(std::chrono::milliseconds timeout)
+{
+    std::unique_lock pass(passMutex_);
+    return passed_.wait_for(pass, timeout, [this] { return idle(); });
+}
+
+// Between passes: what the master holds is what the thread has not read yet. The poll also moves bytes still on
+// their way from the host's side into the master's buffer, so a write that has returned is counted.
+bool LoaderSimDriver::idle() const
+{
+    if (!backlog_.empty())
+        return false;
+    if (sim_.acceptable() == 0)
+        return true;   // a reader that holds the line leaves the rest where it is
+    pollfd unread {fd_, POLLIN, 0};
+    return ::poll(&unread, 1, 0) >= 0 && !(unread.revents & POLLIN);
+}
+
 void LoaderSimDriver::run()
 {
-    std::string backlog;
     bool open = true;
     for (;;) {
         int timeout = -1;
@@ -64,31 +81,35 @@ void LoaderSimDriver::run()
         if (room == 0 && (timeout < 0 || timeout > kHeldPollMs))
             timeout = kHeldPollMs;
         pollfd fds[2] = {{stopFd_, POLLIN, 0},
-                         {fd_, short((room > 0 ? POLLIN : 0) | (backlog.empty() ? 0 : POLLOUT)), 0}};
+                         {fd_, short((room > 0 ? POLLIN : 0) | (backlog_.empty() ? 0 : POLLOUT)), 0}};
         if (::poll(fds, open ? 2 : 1, timeout) < 0 && errno != EINTR)
             return;
         if (fds[0].revents & POLLIN)
             return;
-        if (open && room > 0 && (fds[1].revents & (POLLIN | POLLHUP | POLLERR))) {
-            char buf[4096];
-            const ssize_t n = ::read(fd_, buf, std::min(sizeof buf, room));
-            if (n > 0)
-                backlog += sim_.onBytes(std::string(buf, size_t(n)), hostBaud(), SimClock::now());
-            else if (n == 0 || (errno != EAGAIN && errno != EINTR && errno != EIO))
-                open = false;
-        }
-        backlog += sim_.onIdle(SimClock::now());
-        while (open && !backlog.empty()) {
-            const ssize_t n = ::write(fd_, backlog.data(), backlog.size());
-            if (n > 0)
-                backlog.erase(0, size_t(n));
-            else if (n < 0 && errno == EINTR)
-                continue;
-            else {
-                open = n < 0 && errno == EAGAIN;
-                break;
+        {
+            const std::lock_guard pass(passMutex_);
+            if (open && room > 0 && (fds[1].revents & (POLLIN | POLLHUP | POLLERR))) {
+                char buf[4096];
+                const ssize_t n = ::read(fd_, buf, std::min(sizeof buf, room));
+                if (n > 0)
+                    backlog_ += sim_.onBytes(std::string(buf, size_t(n)), hostBaud(), SimClock::now());
+                else if (n == 0 || (errno != EAGAIN && errno != EINTR && errno != EIO))
+                    open = false;
+            }
+            backlog_ += sim_.onIdle(SimClock::now());
+            while (open && !backlog_.empty()) {
+                const ssize_t n = ::write(fd_, backlog_.data(), backlog_.size());
+                if (n > 0)
+                    backlog_.erase(0, size_t(n));
+                else if (n < 0 && errno == EINTR)
+                    continue;
+                else {
+                    open = n < 0 && errno == EAGAIN;
+                    break;
+                }
             }
         }
+        passed_.notify_all();
     }
 }
 

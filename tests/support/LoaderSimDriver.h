@@ -5,7 +5,10 @@
 
 #include "LoaderSim.h"
 
-#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <string>
 #include <thread>
 
 namespace testsupport {
@@ -17,13 +20,21 @@ public:
     LoaderSimDriver(const LoaderSimDriver &) = delete;
     LoaderSimDriver &operator=(const LoaderSimDriver &) = delete;
 
+    // Waits until the simulator has taken and answered all that the host's side wrote so far: the master holds
+    // nothing it would read, and no answer is left to write. False when that does not happen within `timeout`.
+    bool waitIdle(std::chrono::milliseconds timeout = std::chrono::seconds(10));
+
 private:
     void run();
     int32_t hostBaud() const;
+    bool idle() const;
 
     LoaderSim &sim_;
     const int fd_;
     const int stopFd_;
+    std::mutex passMutex_;   // held by the thread while it handles what a poll reported
+    std::condition_variable passed_;
+    std::string backlog_;    // answers not yet written
     std::thread thread_;
 };
 
