@@ -1,7 +1,10 @@
 #pragma once
 // The download window on a pseudo-terminal (COM3) with the loader simulator at the other end, TARSEL.INI in a
-// temporary program folder, and scripted message boxes and file dialogs.
+// temporary program folder, and scripted message boxes and file dialogs. The bytes the simulator has not read yet
+// count as the port's output queue, as a UART's driver counts the bytes it has not sent: the window's wait for its
+// output before a change of line speed lasts until the simulator has them.
 
+#include "FakeTtyDriver.h"
 #include "LoaderSim.h"
 #include "LoaderSimDriver.h"
 #include "Pty.h"
@@ -102,6 +105,7 @@ protected:
         setenv("SERIAL_NO_DEFAULT_PORTS", "1", 1);
         setenv("SERIAL_COM3", pty.devicePath().c_str(), 1);
         TarselDir = dir.path().string();
+        tty.addFarEnd(pty.devicePath(), pty.masterFd());
         driver = std::make_unique<testsupport::LoaderSimDriver>(sim, pty.masterFd());
     }
 
@@ -148,6 +152,7 @@ protected:
     testsupport::TempDir dir;
     testsupport::ScriptedUi ui;
     testsupport::Pty pty;
+    testsupport::FakeTtyDriver tty;
     testsupport::LoaderSim sim;
     std::unique_ptr<testsupport::LoaderSimDriver> driver;
     std::unique_ptr<TTRSForm> form;

@@ -1,7 +1,5 @@
 #include "DownloadFixture.h"
 
-#include "FakeTtyDriver.h"
-
 #include "download/ProgressWindow.h"
 #include "download/TRSProtocol.h"
 #include "serial/SerStatusLight.h"
@@ -317,20 +315,9 @@ TEST_F(TransferTest, ADeviceLostDuringATransferEndsItPromptlyAndTheWindowShowsIt
     expectCleanedUp();
 }
 
-// A reader that holds the line in the middle of block 1: the bytes it has not taken count as queued output, as a
-// UART's driver counts them.
+// A reader that holds the line in the middle of block 1: the bytes it has not taken stay queued.
 class HeldLineTest : public TransferTest {
 protected:
-    void SetUp() override
-    {
-        TransferTest::SetUp();
-        tty.addFarEnd(pty.devicePath(), pty.masterFd());
-    }
-    void TearDown() override
-    {
-        form.reset();   // the port goes before its driver seam
-        TransferTest::TearDown();
-    }
     bool stallLogged() const { return LogOf(*form).filter("Output stalled: the reader holds the line (").size() == 1; }
     // The reader restarts: it has lost what it had not taken, and takes everything again.
     void restartReader(testsupport::LoaderSim &fresh)
@@ -340,8 +327,6 @@ protected:
         fresh.setStartInLoader(true);
         driver = std::make_unique<testsupport::LoaderSimDriver>(fresh, pty.masterFd());
     }
-
-    testsupport::FakeTtyDriver tty;
 };
 
 TEST_F(HeldLineTest, AHeldLineEndsTheDownloadTheWindowClosesAtOnceAndTheNextDownloadWorks)

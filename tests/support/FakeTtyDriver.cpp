@@ -2,6 +2,8 @@
 
 #include <linux/serial.h>
 #include <linux/serial_core.h>
+#include <poll.h>
+#include <stdlib.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 
@@ -27,6 +29,14 @@ dev_t NodeOf(const std::string &path)
     if (stat(path.c_str(), &node) != 0)
         throw std::runtime_error("no node " + path);
     return node.st_rdev;
+}
+
+// Whether `fd` is still the master of the pty `node`, and not a later file that got its number.
+bool MasterOf(int fd, dev_t node)
+{
+    char name[64];
+    struct stat slave {};
+    return ptsname_r(fd, name, sizeof name) == 0 && stat(name, &slave) == 0 && slave.st_rdev == node;
 }
 
 } // namespace
@@ -132,8 +142,12 @@ uint32_t FakeTtyDriver::OutQueue(int fd)
         return kernel;
     std::lock_guard lock(mutex_);
     const auto found = farEnds_.find(info.st_rdev);
+    if (found == farEnds_.end() || !MasterOf(found->second, info.st_rdev))
+        return kernel;
+    // The poll moves bytes still on their way from the node into the master's buffer, where FIONREAD counts them.
+    pollfd master {found->second, POLLIN, 0};
     int unread = 0;
-    if (found != farEnds_.end() && ioctl(found->second, FIONREAD, &unread) == 0 && unread > 0)
+    if (poll(&master, 1, 0) >= 0 && ioctl(found->second, FIONREAD, &unread) == 0 && unread > 0)
         return kernel + uint32_t(unread);
     return kernel;
 }

@@ -89,10 +89,13 @@ void LoaderSimDriver::run()
         {
             const std::lock_guard pass(passMutex_);
             if (open && room > 0 && (fds[1].revents & (POLLIN | POLLHUP | POLLERR))) {
+                // Taken before the read: the host drains its output before it changes the line, so the bytes that
+                // wait here went out at this speed.
+                const int32_t baud = hostBaud();
                 char buf[4096];
                 const ssize_t n = ::read(fd_, buf, std::min(sizeof buf, room));
                 if (n > 0)
-                    backlog_ += sim_.onBytes(std::string(buf, size_t(n)), hostBaud(), SimClock::now());
+                    backlog_ += sim_.onBytes(std::string(buf, size_t(n)), baud, SimClock::now());
                 else if (n == 0 || (errno != EAGAIN && errno != EINTR && errno != EIO))
                     open = false;
             }
