@@ -55,7 +55,8 @@ class ExecuteTest : public DownloadFixture {};
 
 TEST_F(ExecuteTest, TheWindowRunsModallyForTheDeviceOnTheCallersPort)
 {
-    writeDevice("DefSettings=19200,N,8,1\r\nCRAnswer=>\\013\\010\r\nVerCmd=V\\013\r\nRunCmd=R\\013");
+    // One CR, however long a busy machine takes to answer.
+    writeDevice("DefSettings=19200,N,8,1\r\nCRAnswer=>\\013\\010\r\nCRTicks=90\r\nVerCmd=V\\013\r\nRunCmd=R\\013");
     sim.setResidentBaud(9600);
     sim.setLoaderBaud(19200);
     QWidget owner;

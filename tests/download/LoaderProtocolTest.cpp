@@ -98,7 +98,7 @@ TEST_F(LoaderProtocolTest, ConnectVersionAndCloseShowEachStepThroughTheView)
 {
     sim.setResidentBaud(9600);
     sim.setLoaderBaud(19200);
-    TLoaderProtocol &p = open(Standard);
+    TLoaderProtocol &p = open(Standard + "CRTicks=90\r\n");   // one CR, however long a busy machine takes to answer
     p.Connect();
     ASSERT_TRUE(p.Connected);
     EXPECT_EQ(view.events, (std::vector<std::string> {"connecting", "port open", "answered", "connect over"}));

@@ -42,7 +42,7 @@ protected:
 
 TEST_F(ConnectTest, ConnectBringsTheReaderIntoItsLoaderAndReadsTheVersion)
 {
-    writeDevice(Standard);
+    writeDevice(Standard + "CRTicks=90\r\n");   // one CR, however long a busy machine takes to answer
     openForm();
     EXPECT_EQ(form->windowTitle(), "Loader test");
     EXPECT_FALSE(commandsEnabled());
