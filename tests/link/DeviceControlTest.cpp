@@ -253,15 +253,20 @@ TEST_F(CommFormTest, AConnectOnAPortThatCannotBeUsedShowsItIsNotConnected)
     form->ConnBtnClick();
     {
         // The GUI thread is held up as the close begins, as on a loaded machine, while the reader sends a byte:
-        // the port's threads queue its message meanwhile, and the close must not wait for that message.
-        TSerCustomComPort::CloseHook = [this] {
+        // the close goes on once the port's threads have its message on the way, and must not wait for it.
+        TSerBaseDispatcher *dispatcher = link->ComPort.Dispatcher();
+        bool onItsWay = false;
+        TSerCustomComPort::CloseHook = [&] {
             pty.write("x");
-            std::this_thread::sleep_for(150ms);
+            const auto until = std::chrono::steady_clock::now() + 10s;
+            while (!(onItsWay = dispatcher->Dispatching()) && std::chrono::steady_clock::now() < until)
+                std::this_thread::sleep_for(1ms);
         };
         struct Unhook {
             ~Unhook() { TSerCustomComPort::CloseHook = nullptr; }
         } unhook;
         link->ClosePort();
+        ASSERT_TRUE(onItsWay);
     }
     EXPECT_EQ(link->ComPort.PortState(), TPortState::PortClosed);
     ui.clear();
