@@ -80,6 +80,8 @@ void TLoaderProtocol::SetPort(int32_t number, const std::string &settings)
 
 void TLoaderProtocol::OpenPort()
 {
+    if (lineHeld_ && ComPort.Open())
+        ComPort.FlushOutBuffer();   // what a held line kept from an ended exchange would only hold up the new settings
     ComPort.SetComNumber(uint16_t(PortNumber));
     ComPort.SetBaud(CallerBaud);
     ComPort.SetParity(TParity(CallerParity));
@@ -297,7 +299,8 @@ bool TLoaderProtocol::ReachLoader()
         WaitOutputSent(false);
         DelayTicks(4, true);
     }
-    if (!AbortRequested) {
+    // The rate change would wait for the output without handling events, and up to 10 s on a held line.
+    if (WaitOutputSent(false) && !AbortRequested) {
         view_.Log("Setting port to " + Setup->DefSettings.str() + "...");
         ApplyDefSettings();
     }

@@ -133,7 +133,7 @@ int32_t TSerWin32Dispatcher::PurgeDevice(int32_t which)
         // The output thread writes under the output lock, so nothing is in flight while the ring is emptied.
         std::lock_guard lock(outputLock_);
         ResetOutputRing();
-        return TtyFlush(fd_, false);
+        return SerTtyDriver().FlushOutput(fd_);
     }
     return TtyFlush(fd_, true);
 }

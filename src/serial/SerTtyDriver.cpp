@@ -88,6 +88,11 @@ uint32_t TSerTtyDriver::OutQueue(int fd)
     return TtyOutQueue(fd);
 }
 
+int TSerTtyDriver::FlushOutput(int fd)
+{
+    return TtyFlush(fd, false);
+}
+
 std::string TSerTtyDriver::StableNameFolder()
 {
     return "/dev/serial/by-id";

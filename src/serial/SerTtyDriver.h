@@ -27,6 +27,8 @@ public:
     virtual int ReadSettings(int fd, TSerLineSettings &settings);
     // The bytes the driver holds for output that have not left on the line yet.
     virtual uint32_t OutQueue(int fd);
+    // Discards the bytes the driver holds for output; 0 or the negated error.
+    virtual int FlushOutput(int fd);
     // The folder of the stable names of serial devices: symbolic links to their nodes.
     virtual std::string StableNameFolder();
     // Where the kernel's device attributes are mounted.

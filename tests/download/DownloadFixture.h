@@ -5,6 +5,7 @@
 // output before a change of line speed lasts until the simulator has them.
 
 #include "FakeTtyDriver.h"
+#include "FastTicks.h"
 #include "LoaderSim.h"
 #include "LoaderSimDriver.h"
 #include "Pty.h"
@@ -13,7 +14,6 @@
 #include "TempDir.h"
 #include "download/TarselSettings.h"
 #include "download/DownloadWindow.h"
-#include "serial/SerMisc.h"
 
 #include <QApplication>
 #include <QLabel>
@@ -29,38 +29,6 @@
 #include <memory>
 #include <random>
 #include <string>
-
-// Runs the serial library's tick clock faster, for tests of long time-outs.
-class FastTicks {
-public:
-    explicit FastTicks(int factor)
-    {
-        Factor() = factor;
-        Base() = Real();
-        SetSerMsClock(&Now);
-    }
-    ~FastTicks() { SetSerMsClock(nullptr); }
-    FastTicks(const FastTicks &) = delete;
-    FastTicks &operator=(const FastTicks &) = delete;
-
-private:
-    static int64_t Real()
-    {
-        using namespace std::chrono;
-        return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
-    }
-    static int64_t Now() { return Base() + (Real() - Base()) * Factor(); }
-    static int &Factor()
-    {
-        static int factor = 1;
-        return factor;
-    }
-    static int64_t &Base()
-    {
-        static int64_t base = 0;
-        return base;
-    }
-};
 
 // Polls on the GUI thread, also inside the window's own waits, and acts once the condition holds.
 class WhenReady {

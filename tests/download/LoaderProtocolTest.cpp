@@ -1,6 +1,7 @@
 // The loader protocol without its window: a recording view, the loader simulator on a pty as COM3.
 
 #include "FakeTtyDriver.h"
+#include "FastTicks.h"
 #include "LoaderSim.h"
 #include "LoaderSimDriver.h"
 #include "Pty.h"
@@ -210,7 +211,7 @@ INSTANTIATE_TEST_SUITE_P(Holds, HeldLineTest, ::testing::Values(LineHold::Xoff, 
                              return info.param == LineHold::Xoff ? "Xoff" : "Cts";
                          });
 
-TEST_F(LoaderProtocolTest, AbortOnAHeldLineEndsTheTransferWithoutWaitingForTheStall)
+TEST_F(LoaderProtocolTest, AbortOnAHeldLineEndsTheTransferWithoutWaitingForTheStallAndTheNextConnectNamesIt)
 {
     sim.setStartInLoader(true);
     sim.setHoldAt(20000, LineHold::Xoff);
@@ -233,6 +234,23 @@ TEST_F(LoaderProtocolTest, AbortOnAHeldLineEndsTheTransferWithoutWaitingForTheSt
     EXPECT_EQ(sim.blocks().size(), 1u);
     EXPECT_EQ(sim.count(LoaderKind::Abandon), 0);   // the abandon could not get through either
     EXPECT_FALSE(DownloadAborted);
+
+    // Connect while the reader still holds the line: neither the output left from the download nor the rate
+    // changes keep the thread from its events.
+    using Clock = std::chrono::steady_clock;
+    Clock::time_point last = Clock::now();
+    Clock::duration gap {};
+    QTimer tick;
+    QObject::connect(&tick, &QTimer::timeout, [&] {
+        gap = std::max(gap, Clock::now() - last);
+        last = Clock::now();
+    });
+    tick.start(5);
+    FastTicks fast(8);
+    p.Connect();
+    EXPECT_LT(std::max(gap, Clock::now() - last), 100ms);
+    EXPECT_EQ(StallLines(view.log).size(), 1u);
+    EXPECT_EQ(view.statuses.back(), "NOT CONNECTED - LINE HELD!");
 }
 
 TEST_F(LoaderProtocolTest, AHeldLineDuringTheConnectLeavesItNotConnected)

@@ -6,6 +6,7 @@
 #include <stdlib.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <stdexcept>
 
@@ -134,22 +135,40 @@ int FakeTtyDriver::ReadSettings(int fd, TSerLineSettings &settings)
     return TSerTtyDriver::ReadSettings(fd, settings);
 }
 
+int FakeTtyDriver::farEndOf(int fd)
+{
+    struct stat info {};
+    if (fstat(fd, &info) != 0)
+        return -1;
+    std::lock_guard lock(mutex_);
+    const auto found = farEnds_.find(info.st_rdev);
+    return found != farEnds_.end() && MasterOf(found->second, info.st_rdev) ? found->second : -1;
+}
+
 uint32_t FakeTtyDriver::OutQueue(int fd)
 {
     const uint32_t kernel = TSerTtyDriver::OutQueue(fd);
-    struct stat info {};
-    if (fstat(fd, &info) != 0)
-        return kernel;
-    std::lock_guard lock(mutex_);
-    const auto found = farEnds_.find(info.st_rdev);
-    if (found == farEnds_.end() || !MasterOf(found->second, info.st_rdev))
+    const int farEnd = farEndOf(fd);
+    if (farEnd < 0)
         return kernel;
     // The poll moves bytes still on their way from the node into the master's buffer, where FIONREAD counts them.
-    pollfd master {found->second, POLLIN, 0};
+    pollfd master {farEnd, POLLIN, 0};
     int unread = 0;
-    if (poll(&master, 1, 0) >= 0 && ioctl(found->second, FIONREAD, &unread) == 0 && unread > 0)
+    if (poll(&master, 1, 0) >= 0 && ioctl(farEnd, FIONREAD, &unread) == 0 && unread > 0)
         return kernel + uint32_t(unread);
     return kernel;
+}
+
+int FakeTtyDriver::FlushOutput(int fd)
+{
+    const int result = TSerTtyDriver::FlushOutput(fd);
+    // A pty's flush leaves what its master has not read; a device's driver discards what it has not sent.
+    pollfd master {farEndOf(fd), POLLIN, 0};
+    char discarded[4096];
+    while (result == 0 && master.fd >= 0 && poll(&master, 1, 0) > 0 && (master.revents & POLLIN)
+           && read(master.fd, discarded, sizeof discarded) > 0) {
+    }
+    return result;
 }
 
 } // namespace testsupport

@@ -48,12 +48,15 @@ public:
     int WriteSettings(int fd, const TSerLineSettings &settings) override;
     int ReadSettings(int fd, TSerLineSettings &settings) override;
     uint32_t OutQueue(int fd) override;
+    int FlushOutput(int fd) override;
     std::string StableNameFolder() override { return stableFolder_; }
     std::string SysfsRoot() override { return sysfsRoot_.empty() ? TSerTtyDriver::SysfsRoot() : sysfsRoot_; }
 
 private:
     // The kind of an added node, or false.
     bool kindOf(int fd, Kind &kind, dev_t &node);
+    // The master at the far end of the open node, or -1.
+    int farEndOf(int fd);
 
     std::mutex mutex_;
     std::map<dev_t, Kind> kinds_;
