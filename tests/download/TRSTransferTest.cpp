@@ -1,4 +1,5 @@
 #include "DownloadFixture.h"
+#include "EventGap.h"
 
 #include "download/ProgressWindow.h"
 #include "download/TRSProtocol.h"
@@ -354,28 +355,17 @@ TEST_F(HeldLineTest, AHeldLineEndsTheDownloadTheWindowClosesAtOnceAndTheNextDown
         std::optional<FastTicks> fast;
         if (!row.abort)
             fast.emplace(4);
-        // From the abort or the failure on: the longest time the GUI thread went without handling its events.
-        Clock::time_point since, last;
-        Clock::duration gap {};
-        QTimer tick;
-        QObject::connect(&tick, &QTimer::timeout, [&] {
-            gap = std::max(gap, Clock::now() - last);
-            last = Clock::now();
-        });
-        const auto watch = [&] {
-            since = last = Clock::now();
-            tick.start(5);
-        };
+        testsupport::EventGap gap;   // from the abort or the failure on
         WhenReady abort([&] { return row.abort && held.acceptable() == 0 && ProgForm; }, [&] {
-            watch();
+            gap.start();
             ProgForm->AbortBtn->click();
         });
         download(writeImage(131072));
 
         if (row.abort)
-            EXPECT_LT(Clock::now() - since, 500ms) << row.name;
+            EXPECT_LT(Clock::now() - gap.started(), 500ms) << row.name;
         else
-            watch();
+            gap.start();
         EXPECT_EQ(stallLogged(), !row.abort) << row.name;
         EXPECT_EQ(lastLog(), row.abort ? "  ERR: 5.Aborted by user" : "  ERR: 4.Download failed") << row.name;
         EXPECT_EQ(status(), row.abort ? " DOWNLOAD FAILED!" : " DOWNLOAD FAILED - LINE HELD!") << row.name;
@@ -389,7 +379,7 @@ TEST_F(HeldLineTest, AHeldLineEndsTheDownloadTheWindowClosesAtOnceAndTheNextDown
             EXPECT_EQ(form->ComPort.PortState(), TPortState::PortClosed) << row.name;
             EXPECT_EQ(form->ComPort.Baud(), 9600) << row.name;   // the caller's settings again
         }
-        EXPECT_LT(std::max(gap, Clock::now() - last), 100ms) << row.name;
+        EXPECT_LT(gap.longest(), 100ms) << row.name;
 
         testsupport::LoaderSim fresh;
         restartReader(fresh);
